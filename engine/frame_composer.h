@@ -1,0 +1,38 @@
+// One complete frame from the current settings: seeding, clearing, constant
+// alpha, derived parameters, then one pass or the twelve blur passes.
+#pragma once
+
+#include <cstdint>
+
+#include "effect_settings.h"
+#include "focus_lines.h"
+#include "random_source.h"
+#include "surface.h"
+#include "triangle_sink.h"
+
+namespace qv {
+
+inline constexpr std::int32_t kReplaySelector = -1;  // same pattern as before
+inline constexpr std::int32_t kNewPatternSelector = 0;
+
+// What a frame derives from the settings before it draws.
+struct FrameParams {
+    PassParams pass;       // opacity 255 for a single pass
+    bool blurred;          // blurLevel != 0
+    float blurDivisor;     // blurLevel / 20 + 0.95, meaningful when blurred
+    std::uint8_t constantAlpha;
+};
+
+FrameParams DeriveFrameParams(const EffectSettings& s) noexcept;
+
+// Seeds (Replay for selector -1, Reseed otherwise), lets the sink begin the
+// frame in place of the clear, sets constantAlpha, and draws the passes.
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
+                 std::int32_t width, std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink);
+
+// The same frame rasterised onto a surface, which is cleared first. A
+// surface without pixels is left alone and nothing is drawn.
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
+                 std::uint8_t& constantAlpha);
+
+}  // namespace qv

@@ -1,0 +1,49 @@
+#include "random_source.h"
+
+#include <chrono>
+
+namespace qv {
+
+std::uint32_t SteadyTickCount() noexcept {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<std::uint32_t>(ms.count());
+}
+
+RandomSource::RandomSource(TickSource tick) : tick_(tick ? tick : &SteadyTickCount) { Reseed(); }
+
+void RandomSource::Reseed() noexcept { SeedWith(tick_()); }
+
+void RandomSource::SeedWith(std::uint32_t seed) noexcept {
+    storedSeed = seed;
+    engine.seed(storedSeed);
+}
+
+void RandomSource::Replay() noexcept { engine.seed(storedSeed); }
+
+void RandomSource::SetJitterRanges(const std::int32_t percent[4]) noexcept {
+    SetJitterRanges(percent[0], percent[1], percent[2], percent[3]);
+}
+
+void RandomSource::SetJitterRanges(std::int32_t density, std::int32_t thickness, std::int32_t space,
+                                   std::int32_t alpha) noexcept {
+    // A negative percentage would make an empty range; it means "off".
+    auto sane = [](std::int32_t p) { return p < 0 ? 0 : p; };
+    jitterPercent = {sane(density), sane(thickness), sane(space), sane(alpha)};
+    using Range = std::uniform_int_distribution<int>::param_type;
+    angleRange.param(Range(0, jitterPercent[0]));
+    thicknessRange.param(Range(0, jitterPercent[1]));
+    spaceRange.param(Range(0, jitterPercent[2]));
+    alphaRange.param(Range(0, jitterPercent[3]));
+}
+
+std::int32_t RandomSource::NextJitter(int k) {
+    switch (k) {
+        case 0: return angleRange(engine);
+        case 1: return thicknessRange(engine);
+        case 2: return spaceRange(engine);
+        default: return alphaRange(engine);
+    }
+}
+
+}  // namespace qv

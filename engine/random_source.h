@@ -1,0 +1,41 @@
+// Seeded per-line variation with a replay rule: a frame seeded from the same
+// stored seed, making the same draws, gets the same values.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <random>
+
+#include "tick_source.h"
+
+namespace qv {
+
+class RandomSource {
+public:
+    // Builds the engine with its default seed, sets the construction bounds,
+    // then reseeds from the tick count, so the default seed never yields a value.
+    explicit RandomSource(TickSource tick = &SteadyTickCount);
+
+    void Reseed() noexcept;  // new seed from the tick count
+    void Replay() noexcept;  // engine seeded again from storedSeed
+    void SetJitterRanges(const std::int32_t percent[4]) noexcept;
+    void SetJitterRanges(std::int32_t density, std::int32_t thickness, std::int32_t space,
+                         std::int32_t alpha) noexcept;
+    std::int32_t NextJitter(int k);  // k: 0 angle, 1 thickness, 2 space, 3 alpha
+
+    // Not in the original operations: lets the renderer reproduce a picture.
+    void SeedWith(std::uint32_t seed) noexcept;
+
+    std::uint32_t storedSeed = 0;
+    std::array<std::int32_t, 4> jitterPercent{0, 0, 0, 0};
+
+private:
+    std::uniform_int_distribution<int> angleRange{0, 4};
+    std::uniform_int_distribution<int> thicknessRange{0, 4};
+    std::uniform_int_distribution<int> spaceRange{0, 15};
+    std::uniform_int_distribution<int> alphaRange{0, 127};
+    std::mt19937 engine;
+    TickSource tick_;
+};
+
+}  // namespace qv
