@@ -1,0 +1,287 @@
+#include "options.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <limits>
+
+namespace qv::render {
+
+namespace {
+
+using Setter = void (*)(EffectSettings&, int);
+using Getter = int (*)(const EffectSettings&);
+
+// The integer settings: flag, range, how the value lands in the block.
+struct IntFlag {
+    std::string_view name;
+    SettingRange range;
+    Setter set;
+    Getter get;
+    std::string_view help;
+};
+
+constexpr IntFlag kIntFlags[] = {
+    {"--density", kDensityRange, [](EffectSettings& s, int v) { s.density = static_cast<std::uint16_t>(v); },
+     [](const EffectSettings& s) { return static_cast<int>(s.density); }, "lines around the circle; higher is denser"},
+    {"--thickness", kThicknessRange,
+     [](EffectSettings& s, int v) { s.thickness = static_cast<std::uint16_t>(v); },
+     [](const EffectSettings& s) { return static_cast<int>(s.thickness); }, "width of each line at its outer end"},
+    {"--space", kSpaceRange, [](EffectSettings& s, int v) { s.space = static_cast<std::uint16_t>(v); },
+     [](const EffectSettings& s) { return static_cast<int>(s.space); }, "size of the empty centre"},
+    {"--ratio", kRatioRange, [](EffectSettings& s, int v) { s.ratio = static_cast<std::uint16_t>(v); },
+     [](const EffectSettings& s) { return static_cast<int>(s.ratio); }, "below 500 wider, above 500 taller"},
+    {"--alpha", kColorByteRange, [](EffectSettings& s, int v) { s.alpha = static_cast<std::uint8_t>(v); },
+     [](const EffectSettings& s) { return static_cast<int>(s.alpha); }, "overall opacity"},
+    {"--density-jitter", kDensityJitterRange, [](EffectSettings& s, int v) { s.densityJitter = v; },
+     [](const EffectSettings& s) { return s.densityJitter; }, "angle variation, percent; 0 off"},
+    {"--thickness-jitter", kThicknessJitterRange, [](EffectSettings& s, int v) { s.thicknessJitter = v; },
+     [](const EffectSettings& s) { return s.thicknessJitter; }, "width variation, percent; 0 off"},
+    {"--space-jitter", kSpaceJitterRange, [](EffectSettings& s, int v) { s.spaceJitter = v; },
+     [](const EffectSettings& s) { return s.spaceJitter; }, "inner-end variation, percent; 0 off"},
+    {"--alpha-jitter", kAlphaJitterRange, [](EffectSettings& s, int v) { s.alphaJitter = v; },
+     [](const EffectSettings& s) { return s.alphaJitter; }, "per-line opacity variation, percent; 0 off"},
+    {"--blur", kBlurLevelRange, [](EffectSettings& s, int v) { s.blurLevel = v; },
+     [](const EffectSettings& s) { return s.blurLevel; }, "fade-in of the inner ends; 0 off"},
+};
+
+constexpr std::uint32_t kRgbMask = 0xFFFFFFu;
+constexpr std::size_t kRgbDigits = 6;
+
+// Whole-string decimal integer: no sign other than a leading '-', no
+// spaces, no trailing junk; false on overflow.
+bool ParseInteger(std::string_view text, long long& value) noexcept {
+    if (text.empty()) return false;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const auto [ptr, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && ptr == last;
+}
+
+bool ParseInRange(std::string_view text, long long min, long long max, long long& value) noexcept {
+    return ParseInteger(text, value) && value >= min && value <= max;
+}
+
+bool ParseHexColour(std::string_view text, std::uint32_t& rgb) noexcept {
+    if (!text.empty() && text.front() == '#') text.remove_prefix(1);
+    if (text.size() != kRgbDigits) return false;
+    for (char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    }
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), rgb, 16);
+    return ec == std::errc() && ptr == text.data() + text.size() && rgb <= kRgbMask;
+}
+
+bool SplitPair(std::string_view text, char separator, std::string_view& a, std::string_view& b) noexcept {
+    const std::size_t at = text.find(separator);
+    if (at == std::string_view::npos) return false;
+    a = text.substr(0, at);
+    b = text.substr(at + 1);
+    return true;
+}
+
+std::string Quoted(std::string_view v) { return "'" + std::string(v) + "'"; }
+
+std::string RangeText(SettingRange r) { return std::to_string(r.min) + ".." + std::to_string(r.max); }
+
+}  // namespace
+
+std::string_view FormatName(OutputFormat f) noexcept {
+    switch (f) {
+        case OutputFormat::kSvg: return "svg";
+        case OutputFormat::kJson: return "json";
+        default: return "png";
+    }
+}
+
+std::optional<OutputFormat> FormatFromExtension(std::string_view path) noexcept {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+    std::string ext(name.substr(dot + 1));
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (OutputFormat f : {OutputFormat::kPng, OutputFormat::kSvg, OutputFormat::kJson}) {
+        if (ext == FormatName(f)) return f;
+    }
+    return std::nullopt;
+}
+
+ParseResult ParseArguments(const std::vector<std::string>& args) {
+    ParseResult result;
+    RenderOptions& o = result.options;
+    bool centerGiven = false;
+    std::optional<OutputFormat> format;
+    std::optional<std::string> output;
+
+    auto fail = [&result](std::string message) {
+        result.status = ParseStatus::kError;
+        result.error = std::move(message);
+        return result;
+    };
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            result.status = ParseStatus::kHelp;
+            return result;
+        }
+        if (arg == "--version") {
+            result.status = ParseStatus::kVersion;
+            return result;
+        }
+
+        // Every other flag takes a value, either "--flag=value" or "--flag value".
+        std::string_view flag = arg;
+        std::string_view value;
+        bool inlineValue = false;
+        if (arg.size() > 2 && arg.substr(0, 2) == "--") {
+            const std::size_t eq = arg.find('=');
+            if (eq != std::string_view::npos) {
+                flag = arg.substr(0, eq);
+                value = arg.substr(eq + 1);
+                inlineValue = true;
+            }
+        }
+        if (flag == "-o") flag = "--output";
+
+        const IntFlag* intFlag = nullptr;
+        for (const IntFlag& f : kIntFlags) {
+            if (f.name == flag) intFlag = &f;
+        }
+        const bool known = intFlag != nullptr || flag == "--size" || flag == "--center" || flag == "--seed" ||
+                           flag == "--color" || flag == "--format" || flag == "--output" || flag == "--bench";
+        if (!known) {
+            if (arg.empty() || arg.front() != '-' || arg == kStdoutName) {
+                return fail("unexpected argument " + Quoted(arg) + " (the output file goes after -o)");
+            }
+            return fail("unknown flag " + Quoted(flag) + " (see --help)");
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) return fail(std::string(flag) + ": missing value");
+            value = args[++i];
+        }
+
+        long long n = 0;
+        if (intFlag != nullptr) {
+            if (!ParseInRange(value, intFlag->range.min, intFlag->range.max, n)) {
+                return fail(std::string(flag) + ": expected an integer in " + RangeText(intFlag->range) + ", got " +
+                            Quoted(value));
+            }
+            intFlag->set(o.settings, static_cast<int>(n));
+        } else if (flag == "--size") {
+            std::string_view w, h;
+            long long wn = 0, hn = 0;
+            if (!SplitPair(value, 'x', w, h) ||
+                !ParseInRange(w, kPictureSideRange.min, kPictureSideRange.max, wn) ||
+                !ParseInRange(h, kPictureSideRange.min, kPictureSideRange.max, hn)) {
+                return fail("--size: expected WIDTHxHEIGHT, each side an integer in " +
+                            RangeText(kPictureSideRange) + ", got " + Quoted(value));
+            }
+            o.width = static_cast<std::int32_t>(wn);
+            o.height = static_cast<std::int32_t>(hn);
+        } else if (flag == "--center") {
+            constexpr long long kMin = std::numeric_limits<std::int32_t>::min();
+            constexpr long long kMax = std::numeric_limits<std::int32_t>::max();
+            std::string_view x, y;
+            long long xn = 0, yn = 0;
+            if (!SplitPair(value, ',', x, y) || !ParseInRange(x, kMin, kMax, xn) || !ParseInRange(y, kMin, kMax, yn)) {
+                return fail("--center: expected X,Y, two integers in " + std::to_string(kMin) + ".." +
+                            std::to_string(kMax) + ", got " + Quoted(value));
+            }
+            o.settings.centerX = static_cast<std::int32_t>(xn);
+            o.settings.centerY = static_cast<std::int32_t>(yn);
+            centerGiven = true;
+        } else if (flag == "--seed") {
+            constexpr long long kMax = std::numeric_limits<std::uint32_t>::max();
+            if (!ParseInRange(value, 0, kMax, n)) {
+                return fail("--seed: expected an integer in 0.." + std::to_string(kMax) + ", got " + Quoted(value));
+            }
+            o.seed = static_cast<std::uint32_t>(n);
+        } else if (flag == "--color") {
+            std::uint32_t rgb = 0;
+            if (!ParseHexColour(value, rgb)) {
+                return fail("--color: expected six hex digits RRGGBB (000000..FFFFFF), got " + Quoted(value));
+            }
+            o.settings.red = static_cast<std::uint8_t>(rgb >> 16);
+            o.settings.green = static_cast<std::uint8_t>(rgb >> 8);
+            o.settings.blue = static_cast<std::uint8_t>(rgb);
+        } else if (flag == "--format") {
+            std::optional<OutputFormat> f;
+            for (OutputFormat candidate : {OutputFormat::kPng, OutputFormat::kSvg, OutputFormat::kJson}) {
+                if (value == FormatName(candidate)) f = candidate;
+            }
+            if (!f) return fail("--format: expected png, svg or json, got " + Quoted(value));
+            format = f;
+        } else if (flag == "--output") {
+            if (value.empty()) return fail("-o/--output: expected a file name or - for standard output, got ''");
+            output = std::string(value);
+        } else if (flag == "--bench") {
+            if (!ParseInRange(value, kBenchFramesRange.min, kBenchFramesRange.max, n)) {
+                return fail("--bench: expected a frame count in " + RangeText(kBenchFramesRange) + ", got " +
+                            Quoted(value));
+            }
+            o.benchFrames = static_cast<int>(n);
+        }
+    }
+
+    if (o.benchFrames > 0) {
+        if (output) return fail("--bench: writes no file; leave out -o/--output");
+    } else if (!output) {
+        o.format = format.value_or(OutputFormat::kPng);
+        o.output = std::string(kDefaultOutputStem) + "." + std::string(FormatName(o.format));
+    } else {
+        o.output = *output;
+        std::optional<OutputFormat> f = format;
+        if (!f) f = o.output == kStdoutName ? std::optional(OutputFormat::kPng) : FormatFromExtension(o.output);
+        if (!f) {
+            return fail("--format: cannot tell the format from " + Quoted(o.output) +
+                        "; give --format png, svg or json, or end the name in .png, .svg or .json");
+        }
+        o.format = *f;
+    }
+    if (!centerGiven) {
+        o.settings.centerX = o.width / 2;
+        o.settings.centerY = o.height / 2;
+    }
+    return result;
+}
+
+std::string HelpText() {
+    std::string text =
+        "Usage: quorvane-render [FLAGS] [-o FILE]\n"
+        "Draws focus lines (manga speed lines) converging on a point into a PNG, SVG or JSON file.\n"
+        "\n"
+        "Picture:\n";
+    char line[160];
+    for (const IntFlag& f : kIntFlags) {
+        std::snprintf(line, sizeof line, "  %-20s %-12s default %-6d %.*s\n", std::string(f.name).c_str(),
+                      RangeText(f.range).c_str(), f.get(kStartupSettings), static_cast<int>(f.help.size()),
+                      f.help.data());
+        text += line;
+    }
+    std::snprintf(line, sizeof line, "  %-20s %-12s default %06X line colour, hex\n", "--color RRGGBB", "",
+                  static_cast<unsigned>((kStartupSettings.red << 16) | (kStartupSettings.green << 8) |
+                                        kStartupSettings.blue));
+    text += line;
+    std::snprintf(line, sizeof line, "  %-20s %-12s default %dx%d, each side %s\n", "--size WxH", "", kDefaultWidth,
+                  kDefaultHeight, RangeText(kPictureSideRange).c_str());
+    text += line;
+    text +=
+        "  --center X,Y                      default the middle of the picture; any integers\n"
+        "  --seed N                          0..4294967295; default a new seed from the millisecond\n"
+        "                                    tick count, printed to stderr so the picture can be made again\n"
+        "\n"
+        "Output:\n"
+        "  -o, --output FILE                 the file to write, - for standard output;\n"
+        "                                    default quorvane.png (or .svg, .json after --format)\n"
+        "  --format png|svg|json             default from the output's extension (png for -)\n"
+        "  --bench N                         render N frames in memory, write nothing, print the\n"
+        "                                    median milliseconds per frame\n"
+        "  --help, --version\n"
+        "\n"
+        "Exit codes: 0 done, 1 not enough memory, 2 bad input or an output that cannot be written.\n";
+    return text;
+}
+
+}  // namespace qv::render

@@ -1,0 +1,181 @@
+#include "renderer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <new>
+
+#include "atomic_file.h"
+#include "frame_composer.h"
+#include "random_source.h"
+#include "surface.h"
+#include "triangle_recorder.h"
+#include "writers.h"
+
+#ifndef QV_VERSION
+#error "QV_VERSION must come from the build"
+#endif
+
+namespace qv::render {
+
+namespace {
+
+constexpr char kProgram[] = "quorvane-render";
+constexpr std::size_t kBytesPerMiB = std::size_t{1} << 20;
+
+// The pixel buffer is the one allocation that can be huge (4 GiB at
+// 32767x32767); it is asked for without throwing so a refusal becomes a
+// message rather than an abort.
+struct PixelBuffer {
+    std::unique_ptr<std::uint32_t[]> storage;
+    Surface surface;
+
+    bool Allocate(std::int32_t width, std::int32_t height) {
+        const std::size_t bytes = SurfaceByteSize(width, height);
+        storage.reset(new (std::nothrow) std::uint32_t[bytes / sizeof(std::uint32_t)]);
+        if (!storage) return false;
+        surface = Surface{storage.get(), bytes, width, height};
+        return true;
+    }
+};
+
+void ReportOutOfMemory(std::FILE* err, const RenderOptions& o) {
+    std::fprintf(err, "%s: not enough memory for a %dx%d picture (%zu MiB of pixels); try a smaller --size, "
+                      "or --format svg or json, which need no pixels\n",
+                 kProgram, o.width, o.height, SurfaceByteSize(o.width, o.height) / kBytesPerMiB);
+}
+
+void ReportUnwritable(std::FILE* err, const std::string& output, const std::string& reason) {
+    std::fprintf(err, "%s: -o/--output: cannot write '%s': %s\n", kProgram,
+                 output == kStdoutName ? "standard output" : output.c_str(), reason.c_str());
+}
+
+int RunBench(const RenderOptions& o, RandomSource& random, std::FILE* out, std::FILE* err) {
+    PixelBuffer pixels;
+    if (!pixels.Allocate(o.width, o.height)) {
+        ReportOutOfMemory(err, o);
+        return kExitFailure;
+    }
+    std::vector<double> samples;
+    samples.reserve(static_cast<std::size_t>(o.benchFrames));
+    std::uint8_t constantAlpha = 0;
+    for (int i = 0; i < o.benchFrames; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        RenderFrame(kReplaySelector, o.settings, random, pixels.surface, constantAlpha);
+        const auto stop = std::chrono::steady_clock::now();
+        samples.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
+    }
+    std::fprintf(out, "median %.3f ms per frame (%d frames at %dx%d)\n", MedianMilliseconds(samples),
+                 o.benchFrames, o.width, o.height);
+    return std::fflush(out) == 0 ? kExitOk : kExitFailure;
+}
+
+// Renders into the stream; false with a reason when the stream refused.
+bool RenderTo(const RenderOptions& o, RandomSource& random, std::FILE* stream, std::FILE* err, std::string& reason,
+              bool& outOfMemory) {
+    std::uint8_t constantAlpha = 0;
+    if (o.format == OutputFormat::kPng) {
+        PixelBuffer pixels;
+        if (!pixels.Allocate(o.width, o.height)) {
+            ReportOutOfMemory(err, o);
+            outOfMemory = true;
+            return false;
+        }
+        RenderFrame(kReplaySelector, o.settings, random, pixels.surface, constantAlpha);
+        return WritePng(pixels.surface, constantAlpha, stream, reason);
+    }
+    TriangleRecorder recorder;
+    RenderFrame(kReplaySelector, o.settings, random, o.width, o.height, constantAlpha, recorder);
+    const bool written = o.format == OutputFormat::kSvg
+                             ? WriteSvg(recorder.passes, o.width, o.height, constantAlpha, stream)
+                             : WriteJson(recorder.passes, o.width, o.height, random.storedSeed, constantAlpha, stream);
+    if (!written) reason = "write failed";
+    return written;
+}
+
+int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, TickSource tick) {
+    const ParseResult parsed = ParseArguments(args);
+    switch (parsed.status) {
+        case ParseStatus::kError:
+            std::fprintf(err, "%s: %s\n", kProgram, parsed.error.c_str());
+            return kExitBadInput;
+        case ParseStatus::kHelp:
+            std::fputs(HelpText().c_str(), out);
+            return kExitOk;
+        case ParseStatus::kVersion:
+            std::fprintf(out, "%s %s\n", kProgram, QV_VERSION);
+            return kExitOk;
+        case ParseStatus::kRun:
+            break;
+    }
+    const RenderOptions& o = parsed.options;
+
+    // The constructor takes a seed from the tick count; --seed replaces it.
+    // Every frame then replays the stored seed.
+    RandomSource random(tick);
+    if (o.seed) random.SeedWith(*o.seed);
+    random.SetJitterRanges(o.settings.densityJitter, o.settings.thicknessJitter, o.settings.spaceJitter,
+                           o.settings.alphaJitter);
+    // Told only once the work succeeded, so a failure stays one line.
+    auto tellSeed = [&] {
+        if (!o.seed) {
+            std::fprintf(err, "%s: seed %u (--seed %u makes this picture again)\n", kProgram,
+                         static_cast<unsigned>(random.storedSeed), static_cast<unsigned>(random.storedSeed));
+        }
+    };
+
+    if (o.benchFrames > 0) {
+        const int status = RunBench(o, random, out, err);
+        if (status == kExitOk) tellSeed();
+        return status;
+    }
+
+    // The output is opened before the work starts, so a folder that cannot
+    // take the file is reported at once.
+    AtomicFile file;
+    std::FILE* stream = out;
+    if (o.output != kStdoutName) {
+        if (!file.Open(o.output)) {
+            ReportUnwritable(err, o.output, file.error());
+            return kExitBadInput;
+        }
+        stream = file.stream();
+    }
+    std::string reason;
+    bool outOfMemory = false;
+    if (!RenderTo(o, random, stream, err, reason, outOfMemory)) {
+        file.Discard();
+        if (outOfMemory) return kExitFailure;
+        ReportUnwritable(err, o.output, reason);
+        return kExitBadInput;
+    }
+    if (o.output != kStdoutName && !file.Commit()) {
+        ReportUnwritable(err, o.output, file.error());
+        return kExitBadInput;
+    }
+    tellSeed();
+    return kExitOk;
+}
+
+}  // namespace
+
+double MedianMilliseconds(std::vector<double> samples) {
+    if (samples.empty()) return 0.0;
+    const std::size_t mid = samples.size() / 2;
+    std::nth_element(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(mid), samples.end());
+    const double upper = samples[mid];
+    if (samples.size() % 2 != 0) return upper;
+    const double lower = *std::max_element(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(mid));
+    return (lower + upper) / 2.0;
+}
+
+int RunRenderer(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, TickSource tick) {
+    try {
+        return Run(args, out, err, tick);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(err, "%s: not enough memory\n", kProgram);
+        return kExitFailure;
+    }
+}
+
+}  // namespace qv::render

@@ -1,0 +1,204 @@
+#include "writers.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <csetjmp>
+#include <cstring>
+
+namespace qv::render {
+
+namespace {
+
+constexpr int kChannelMax = 255;
+constexpr std::size_t kFlushThreshold = 1u << 16;
+constexpr int kOpacityDigits = 6;  // enough to give back the 8-bit alpha
+
+// Buffered text output with locale-free number formatting.
+class TextOut {
+public:
+    explicit TextOut(std::FILE* out) : out_(out) { buffer_.reserve(kFlushThreshold + 256); }
+
+    TextOut& operator<<(std::string_view s) {
+        buffer_.append(s);
+        MaybeFlush();
+        return *this;
+    }
+    TextOut& operator<<(char c) {
+        buffer_.push_back(c);
+        return *this;
+    }
+    TextOut& operator<<(long long v) { return Number(v); }
+    TextOut& operator<<(std::int32_t v) { return Number(v); }
+    TextOut& operator<<(std::uint32_t v) { return Number(v); }
+
+    // Shortest text that reads back as the same single-precision value.
+    TextOut& Float(float v) { return Number(v); }
+    TextOut& Fraction(double v) {
+        char text[32];
+        const auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::general, kOpacityDigits);
+        buffer_.append(text, r.ptr);
+        return *this;
+    }
+
+    bool Finish() {
+        Flush();
+        return std::fflush(out_) == 0 && std::ferror(out_) == 0;
+    }
+
+private:
+    template <typename T>
+    TextOut& Number(T v) {
+        char text[32];
+        const auto r = std::to_chars(text, text + sizeof text, v);
+        buffer_.append(text, r.ptr);
+        return *this;
+    }
+    void MaybeFlush() {
+        if (buffer_.size() >= kFlushThreshold) Flush();
+    }
+    void Flush() {
+        if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
+        buffer_.clear();
+    }
+
+    std::FILE* out_;
+    std::string buffer_;
+};
+
+double Opacity(std::uint32_t alpha) { return static_cast<double>(alpha) / kChannelMax; }
+
+// libpng reports errors by longjmp; these callbacks keep the reason and
+// make sure a failed write stops the encoder at once.
+struct PngContext {
+    std::FILE* out;
+    char message[256];
+};
+
+[[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
+    auto* ctx = static_cast<PngContext*>(png_get_error_ptr(png));
+    if (ctx->message[0] == '\0') std::snprintf(ctx->message, sizeof ctx->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void OnPngWarning(png_structp, png_const_charp) {}
+
+void OnPngWrite(png_structp png, png_bytep data, png_size_t length) {
+    auto* ctx = static_cast<PngContext*>(png_get_io_ptr(png));
+    if (std::fwrite(data, 1, length, ctx->out) != length) {
+        std::snprintf(ctx->message, sizeof ctx->message, "write failed: %s", std::strerror(errno));
+        png_error(png, ctx->message);
+    }
+}
+
+void OnPngFlush(png_structp png) { std::fflush(static_cast<PngContext*>(png_get_io_ptr(png))->out); }
+
+// Kept free of objects with destructors: a longjmp may leave it.
+bool EncodePng(png_structp png, png_infop info, const Surface& surface, std::uint8_t constantAlpha, png_bytep row) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(surface.width), static_cast<png_uint_32>(surface.height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const std::size_t width = static_cast<std::size_t>(surface.width);
+    for (std::int32_t y = 0; y < surface.height; ++y) {
+        const std::uint32_t* src = surface.bits + static_cast<std::size_t>(y) * width;
+        for (std::size_t x = 0; x < width; ++x) StraightPixel(src[x], constantAlpha, row + 4 * x);
+        png_write_row(png, row);
+    }
+    png_write_end(png, info);
+    return true;
+}
+
+}  // namespace
+
+void StraightPixel(std::uint32_t premultiplied, std::uint8_t constantAlpha, std::uint8_t rgba[4]) noexcept {
+    const std::uint32_t a = premultiplied >> 24;
+    const std::uint32_t alpha = (a * constantAlpha + kChannelMax / 2) / kChannelMax;
+    if (alpha == 0) {
+        std::memset(rgba, 0, 4);
+        return;
+    }
+    auto unpremultiply = [a](std::uint32_t c) {
+        return static_cast<std::uint8_t>(std::min<std::uint32_t>(kChannelMax, (c * kChannelMax + a / 2) / a));
+    };
+    rgba[0] = unpremultiply((premultiplied >> 16) & 0xFFu);
+    rgba[1] = unpremultiply((premultiplied >> 8) & 0xFFu);
+    rgba[2] = unpremultiply(premultiplied & 0xFFu);
+    rgba[3] = static_cast<std::uint8_t>(alpha);
+}
+
+bool WritePng(const Surface& surface, std::uint8_t constantAlpha, std::FILE* out, std::string& error) {
+    if (!surface.Drawable()) {
+        error = "no pixels to write";
+        return false;
+    }
+    std::vector<png_byte> row(static_cast<std::size_t>(surface.width) * 4);
+    PngContext ctx{out, {}};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &ctx, OnPngError, OnPngWarning);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        error = "libpng could not start";
+        return false;
+    }
+    png_set_write_fn(png, &ctx, OnPngWrite, OnPngFlush);
+    const bool encoded = EncodePng(png, info, surface, constantAlpha, row.data());
+    png_destroy_write_struct(&png, &info);
+    if (!encoded) {
+        error = ctx.message[0] != '\0' ? ctx.message : "libpng failed";
+        return false;
+    }
+    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+        error = std::string("write failed: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool WriteSvg(const std::vector<RecordedPass>& passes, std::int32_t width, std::int32_t height,
+              std::uint8_t constantAlpha, std::FILE* out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    TextOut text(out);
+    text << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
+         << "\" viewBox=\"0 0 " << width << ' ' << height << "\">\n";
+    // The rasteriser puts an integer vertex at the centre of its pixel.
+    text << "<g opacity=\"";
+    text.Fraction(Opacity(constantAlpha)) << "\" transform=\"translate(0.5 0.5)\">\n";
+    for (const RecordedPass& pass : passes) {
+        for (const Triangle& t : pass.triangles) {
+            char colour[8] = {'#'};
+            for (int i = 0; i < 6; ++i) colour[1 + i] = kHex[(t.argb >> (20 - 4 * i)) & 0xFu];
+            text << "<polygon points=\"" << t.tipX << ',' << t.tipY << ' ' << t.c1X << ',' << t.c1Y << ' ' << t.c2X
+                 << ',' << t.c2Y << "\" fill=\"" << std::string_view(colour, 7) << "\" fill-opacity=\"";
+            text.Fraction(Opacity(t.argb >> 24)) << "\"/>\n";
+        }
+    }
+    text << "</g>\n</svg>\n";
+    return text.Finish();
+}
+
+bool WriteJson(const std::vector<RecordedPass>& passes, std::int32_t width, std::int32_t height,
+               std::uint32_t seed, std::uint8_t constantAlpha, std::FILE* out) {
+    TextOut text(out);
+    text << "{\"width\":" << width << ",\"height\":" << height << ",\"seed\":" << seed
+         << ",\"constantAlpha\":" << static_cast<std::uint32_t>(constantAlpha) << ",\"passes\":[";
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+        const RecordedPass& pass = passes[p];
+        text << (p == 0 ? "" : ",") << "{\"spaceValue\":";
+        text.Float(pass.info.spaceValue) << ",\"opacity\":" << static_cast<std::uint32_t>(pass.info.opacity)
+                                         << ",\"triangles\":[";
+        for (std::size_t i = 0; i < pass.triangles.size(); ++i) {
+            const Triangle& t = pass.triangles[i];
+            text << (i == 0 ? "[" : ",[") << t.tipX << ',' << t.tipY << ',' << t.c1X << ',' << t.c1Y << ','
+                 << t.c2X << ',' << t.c2Y << ',' << t.argb << ']';
+        }
+        text << "]}";
+    }
+    text << "]}\n";
+    return text.Finish();
+}
+
+}  // namespace qv::render
