@@ -1,0 +1,10 @@
+// The control panel, created once by start-up with the overlay as owner.
+#pragma once
+
+#include "../overlay/win32.h"
+
+namespace qv {
+
+void CreateControlPanel(HWND owner) noexcept;
+
+}  // namespace qv

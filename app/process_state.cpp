@@ -1,0 +1,21 @@
+// Every global object of the program, in the one order of construction
+// that process_state.h documents. Do not split this file: the order of
+// construction is only guaranteed within one translation unit.
+#include "process_state.h"
+
+namespace qv {
+
+QvGDIPlus gdiplusGuard;
+KeyboardHook keyboardHook;
+MouseHook mouseHook;
+PointQueue pointQueue;
+GridLayerWindow overlayLayer;
+
+EffectSettings effectSettings;
+CRITICAL_SECTION queueLock;
+HWND overlayWindow = nullptr;
+std::int32_t overlayVisible = 1;
+std::int32_t ctrlLatch = 0;
+HWND spaceTrackbar = nullptr;
+
+}  // namespace qv
