@@ -51,13 +51,11 @@ std::wstring JitterCaptionText(int index, int value) {
 }
 
 std::wstring ParamLabelText(const EffectSettings& s, int index) {
-    const std::uint16_t values[kParamCount] = {s.density, s.thickness, s.space, s.ratio};
-    return InRange(index, kParamCount) ? ParamLabelText(index, values[index]) : std::wstring();
+    return InRange(index, kParamCount) ? ParamLabelText(index, s.*kParamFields[index]) : std::wstring();
 }
 
 std::wstring ColorLabelText(const EffectSettings& s, int index) {
-    const std::uint8_t values[kColorCount] = {s.red, s.green, s.blue, s.alpha};
-    return InRange(index, kColorCount) ? ColorLabelText(index, values[index]) : std::wstring();
+    return InRange(index, kColorCount) ? ColorLabelText(index, s.*kColorFields[index]) : std::wstring();
 }
 
 std::wstring ColorCaptionText(const EffectSettings& s) { return ColorCaptionText(ColorWord(s)); }

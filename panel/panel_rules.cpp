@@ -3,14 +3,8 @@
 namespace qv::panel {
 namespace {
 
-// The field each of slots 0..3 writes, and its range on the trackbar.
-constexpr std::uint16_t EffectSettings::*kParamFields[kParamCount] = {
-    &EffectSettings::density, &EffectSettings::thickness, &EffectSettings::space, &EffectSettings::ratio};
+// The range on the trackbar of slots 0..2; the ratio's depends on the ratio.
 constexpr SettingRange kParamRanges[kParamCount - 1] = {kDensityRange, kThicknessRange, kSpaceRange};
-
-// Slots 4..7 in panel order, which is not memory order.
-constexpr std::uint8_t EffectSettings::*kColorFields[kColorCount] = {
-    &EffectSettings::red, &EffectSettings::green, &EffectSettings::blue, &EffectSettings::alpha};
 
 bool IsSlot(int slot) noexcept { return slot >= 0 && slot < kSlotCount; }
 

@@ -27,6 +27,13 @@ inline constexpr int kMainSlotCount = kParamCount + kColorCount;  // the slots R
 inline constexpr int kSpaceSlot = 2;                               // the one the wheel gesture moves
 inline constexpr int kRatioParamIndex = 3;
 
+// The fields slots 0..3 and 4..7 write; the colours in panel order, which
+// is not memory order.
+inline constexpr std::uint16_t EffectSettings::*kParamFields[kParamCount] = {
+    &EffectSettings::density, &EffectSettings::thickness, &EffectSettings::space, &EffectSettings::ratio};
+inline constexpr std::uint8_t EffectSettings::*kColorFields[kColorCount] = {
+    &EffectSettings::red, &EffectSettings::green, &EffectSettings::blue, &EffectSettings::alpha};
+
 enum class SlotGroup { kParam, kColor, kJitter };
 
 struct SlotSpec {
