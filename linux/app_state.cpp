@@ -1,0 +1,11 @@
+#include "app_state.h"
+
+namespace qv::linuxshell {
+
+EffectSettings settings;
+OverlayLayer overlayLayer;
+RawInput rawInput;
+PanelWindow panelWindow;
+SingleInstance singleInstance;
+
+}  // namespace qv::linuxshell

@@ -1,0 +1,96 @@
+// Every long-lived thing of the Linux program, in one place. There is one
+// instance of each, defined in app_state.cpp in the order below (and so
+// built in that order and destroyed in the reverse one); GTK's main loop on
+// the one thread is the only user, so nothing here is locked.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <X11/Xlib.h>
+
+#include <array>
+#include <cstdint>
+
+#include "effect_settings.h"
+#include "key_tracker.h"
+#include "panel_rules.h"
+#include "random_source.h"
+#include "surface.h"
+
+namespace qv::linuxshell {
+
+// The overlay: the window, the picture it shows and the random source of
+// the pattern. The engine draws straight into the image surface's pixels
+// (ARGB32 is the engine's own byte layout), and the draw handler paints it
+// with the overall opacity.
+struct OverlayLayer {
+    GtkWidget* window = nullptr;
+    cairo_surface_t* image = nullptr;  // null when no picture could be made
+    Surface surface;                   // the engine's view of image's pixels
+    std::int32_t width = 0;            // device pixels, the root window's size
+    std::int32_t height = 0;
+    int scale = 1;                     // GDK's window scale: device pixels per logical one
+    std::uint8_t constantAlpha = 255;  // written by every frame from settings.alpha
+    RandomSource random;
+
+    // The user's show/hide flag: compared with 1 and flipped by the gesture;
+    // a second copy's request shows the overlay without telling it.
+    std::int32_t overlayVisible = 1;
+    bool wantShown = true;     // the last show or hide asked for
+    bool composited = false;   // a compositing manager runs: transparency works
+    bool mapped = false;       // on screen: wanted and composited
+
+    std::uint64_t frames = 0;       // frames composed
+    std::uint64_t newPatterns = 0;  // frames with a fresh seed
+};
+
+// The raw XInput2 stream on the root window and what it has told so far.
+struct RawInput {
+    Display* xdisplay = nullptr;  // GDK's own connection
+    int xiOpcode = -1;            // -1 until XInput2 is selected
+    KeyTracker keys{ModifierKeycodes{}};
+    std::int32_t ctrlLatch = 0;   // 1 from a handled left-Ctrl press to its release
+    bool repeatEnabled = true;    // the keyboard auto-repeats left Shift
+    unsigned repeatDelayMs = 660;
+    unsigned repeatIntervalMs = 40;
+    guint repeatTimer = 0;
+    bool repeatStarted = false;   // past the first delay
+
+    // Requests waiting for the next flush: several raw events in a burst
+    // give one frame, with the pointer where it is when the frame is made.
+    bool movePending = false;
+    bool newPatternPending = false;
+    bool redrawPending = false;
+    guint flushIdle = 0;
+};
+
+// The control panel's widgets and the slot table's remembered positions.
+struct PanelWindow {
+    GtkWidget* window = nullptr;
+    std::array<GtkWidget*, panel::kSlotCount> trackbars{};
+    std::array<int, panel::kSlotCount> remembered{};
+    std::array<GtkWidget*, panel::kParamCount> paramLabels{};
+    std::array<GtkWidget*, panel::kColorCount> colorLabels{};
+    std::array<GtkWidget*, kJitterCount> checkBoxes{};
+    GtkWidget* colorGroup = nullptr;
+    GtkWidget* resetButton = nullptr;
+    GtkWidget* notice = nullptr;  // shown while no compositing manager runs
+    int quietDepth = 0;           // > 0 while the program itself moves widgets
+};
+
+// The single-instance selection and the window that owns it.
+struct SingleInstance {
+    Window owner = 0;
+    Atom selection = 0;
+    Atom presentMessage = 0;
+    Atom stateProperty = 0;
+    Atom utf8String = 0;
+    guint publishIdle = 0;
+};
+
+extern EffectSettings settings;
+extern OverlayLayer overlayLayer;
+extern RawInput rawInput;
+extern PanelWindow panelWindow;
+extern SingleInstance singleInstance;
+
+}  // namespace qv::linuxshell

@@ -1,0 +1,212 @@
+#include "overlay.h"
+
+#include <gdk/gdkx.h>
+
+#include <cstdio>
+
+#include "app_state.h"
+#include "frame_composer.h"
+#include "gesture_decoder.h"
+#include "panel_window.h"
+#include "single_instance.h"
+
+namespace qv::linuxshell {
+
+namespace {
+
+constexpr double kFullOpacity = 255.0;
+
+// The root window's size in device pixels, asked of the server so that it
+// is right after a RandR change whether or not Xlib's copy was updated.
+void RootSize(std::int32_t& width, std::int32_t& height) {
+    GdkDisplay* display = gdk_display_get_default();
+    Display* x = gdk_x11_display_get_xdisplay(display);
+    Window root = DefaultRootWindow(x);
+    Window ignoredRoot;
+    int ix = 0, iy = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    if (XGetGeometry(x, root, &ignoredRoot, &ix, &iy, &w, &h, &border, &depth)) {
+        width = static_cast<std::int32_t>(w);
+        height = static_cast<std::int32_t>(h);
+    } else {
+        width = DisplayWidth(x, DefaultScreen(x));
+        height = DisplayHeight(x, DefaultScreen(x));
+    }
+}
+
+void ReleaseImage() {
+    if (overlayLayer.image) cairo_surface_destroy(overlayLayer.image);
+    overlayLayer.image = nullptr;
+    overlayLayer.surface = Surface{};
+}
+
+// The picture: an ARGB32 image whose rows have no gaps, so that the engine
+// sees exactly its own layout. Any failure leaves no pixels, and frames are
+// then composed without drawing.
+void CreateImage(std::int32_t width, std::int32_t height) {
+    overlayLayer.surface = Surface{};
+    overlayLayer.image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    if (cairo_surface_status(overlayLayer.image) != CAIRO_STATUS_SUCCESS) {
+        std::fprintf(stderr, "quorvane: no %dx%d picture could be made; nothing will be drawn\n", width, height);
+        return;
+    }
+    if (cairo_image_surface_get_stride(overlayLayer.image) != width * 4) return;
+    overlayLayer.surface.bits = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(overlayLayer.image));
+    overlayLayer.surface.width = width;
+    overlayLayer.surface.height = height;
+    overlayLayer.surface.byteSize = SurfaceByteSize(width, height);
+    cairo_surface_set_device_scale(overlayLayer.image, overlayLayer.scale, overlayLayer.scale);
+}
+
+gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer) {
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0);
+    cairo_paint(cr);
+    if (overlayLayer.image && overlayLayer.surface.bits) {
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        cairo_set_source_surface(cr, overlayLayer.image, 0, 0);
+        cairo_paint_with_alpha(cr, overlayLayer.constantAlpha / kFullOpacity);
+    }
+    cairo_restore(cr);
+    return TRUE;
+}
+
+// Keeps the overlay above what is mapped later: an override-redirect window
+// has no manager to keep it on top.
+void RaiseOverlay() {
+    if (!overlayLayer.mapped) return;
+    if (GdkWindow* w = gtk_widget_get_window(overlayLayer.window)) gdk_window_raise(w);
+}
+
+void EnsureRgbaVisual() {
+    GdkScreen* screen = gtk_widget_get_screen(overlayLayer.window);
+    GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
+    if (!rgba || gtk_widget_get_visual(overlayLayer.window) == rgba) return;
+    const bool realized = gtk_widget_get_realized(overlayLayer.window);
+    if (realized) gtk_widget_unrealize(overlayLayer.window);
+    gtk_widget_set_visual(overlayLayer.window, rgba);
+    if (realized) gtk_widget_realize(overlayLayer.window);
+}
+
+void ApplyInputShape() {
+    cairo_region_t* nothing = cairo_region_create();
+    gtk_widget_input_shape_combine_region(overlayLayer.window, nothing);
+    cairo_region_destroy(nothing);
+}
+
+// On screen exactly when wanted and when a compositing manager can make it
+// transparent: without one the whole screen would turn black.
+void UpdateMapping() {
+    const bool show = overlayLayer.wantShown && overlayLayer.composited &&
+                      gdk_screen_get_rgba_visual(gtk_widget_get_screen(overlayLayer.window)) != nullptr;
+    if (show == overlayLayer.mapped) return;
+    if (show) {
+        EnsureRgbaVisual();
+        gtk_widget_show(overlayLayer.window);
+        ApplyInputShape();
+        overlayLayer.mapped = true;
+        RaiseOverlay();
+    } else {
+        gtk_widget_hide(overlayLayer.window);
+        overlayLayer.mapped = false;
+    }
+    SchedulePublishState();
+}
+
+constexpr const char* kNoCompositorNotice =
+    "コンポジットマネージャが動いていないため、集中線は表示されません。\n"
+    "No compositing manager is running, so the focus lines stay hidden: without one the overlay would "
+    "black out the whole screen. Start one (xcompmgr, picom, or your desktop's compositing) and they appear.";
+
+void FollowCompositor() {
+    GdkScreen* screen = gtk_widget_get_screen(overlayLayer.window);
+    const bool composited = gdk_screen_is_composited(screen);
+    const bool changed = composited != overlayLayer.composited;
+    overlayLayer.composited = composited;
+    if (!composited && (changed || overlayLayer.frames == 0))
+        std::fprintf(stderr, "quorvane: %s\n", kNoCompositorNotice);
+    ShowPanelNotice(composited ? nullptr : kNoCompositorNotice);
+    UpdateMapping();
+}
+
+void OnCompositedChanged(GdkScreen*, gpointer) { FollowCompositor(); }
+void OnScreenChanged(GdkScreen*, gpointer) { FitToDesktop(); }
+
+}  // namespace
+
+bool CreateOverlay() {
+    GtkWidget* w = gtk_window_new(GTK_WINDOW_POPUP);
+    if (!w) return false;
+    overlayLayer.window = w;
+    gtk_window_set_title(GTK_WINDOW(w), kInstanceName);
+    gtk_window_set_accept_focus(GTK_WINDOW(w), FALSE);
+    gtk_widget_set_app_paintable(w, TRUE);
+    EnsureRgbaVisual();
+    g_signal_connect(w, "draw", G_CALLBACK(OnDraw), nullptr);
+    g_signal_connect(w, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
+    gtk_widget_realize(w);
+    ApplyInputShape();
+
+    GdkScreen* screen = gtk_widget_get_screen(w);
+    g_signal_connect(screen, "composited-changed", G_CALLBACK(OnCompositedChanged), nullptr);
+    g_signal_connect(screen, "size-changed", G_CALLBACK(OnScreenChanged), nullptr);
+    g_signal_connect(screen, "monitors-changed", G_CALLBACK(OnScreenChanged), nullptr);
+    overlayLayer.composited = gdk_screen_is_composited(screen);
+    return true;
+}
+
+void FitToDesktop() {
+    std::int32_t width = 0, height = 0;
+    RootSize(width, height);
+    if (GdkWindow* gw = gtk_widget_get_window(overlayLayer.window)) overlayLayer.scale = gdk_window_get_scale_factor(gw);
+    if (overlayLayer.scale < 1) overlayLayer.scale = 1;
+
+    ReleaseImage();
+    CreateImage(width, height);
+    overlayLayer.width = width;
+    overlayLayer.height = height;
+    gtk_window_move(GTK_WINDOW(overlayLayer.window), 0, 0);
+    gtk_window_resize(GTK_WINDOW(overlayLayer.window), width / overlayLayer.scale > 0 ? width / overlayLayer.scale : 1,
+                      height / overlayLayer.scale > 0 ? height / overlayLayer.scale : 1);
+
+    settings.centerX = width / 2;
+    settings.centerY = height / 2;
+    overlayLayer.random.SetJitterRanges(settings.densityJitter, settings.thicknessJitter, settings.spaceJitter,
+                                        settings.alphaJitter);
+    Redraw(kNewPatternSelector);
+}
+
+void Redraw(std::int32_t selector) {
+    if (overlayLayer.image) cairo_surface_flush(overlayLayer.image);
+    RenderFrame(selector, settings, overlayLayer.random, overlayLayer.surface, overlayLayer.constantAlpha);
+    if (overlayLayer.image) cairo_surface_mark_dirty(overlayLayer.image);
+    ++overlayLayer.frames;
+    if (selector != kReplaySelector) ++overlayLayer.newPatterns;
+    gtk_widget_queue_draw(overlayLayer.window);
+    RaiseOverlay();
+    SchedulePublishState();
+}
+
+void ToggleOverlay() {
+    const VisibilityChange change = ToggleVisibility(overlayLayer.overlayVisible);
+    overlayLayer.overlayVisible = change.visible;
+    overlayLayer.wantShown = change.show;
+    UpdateMapping();
+    SchedulePublishState();
+}
+
+void PresentOnRequest() {
+    overlayLayer.wantShown = true;
+    UpdateMapping();
+    RaiseOverlay();
+    PresentPanel();
+}
+
+void ShowOverlayAtStart() {
+    FollowCompositor();
+}
+
+void ReleaseOverlay() { ReleaseImage(); }
+
+}  // namespace qv::linuxshell

@@ -1,0 +1,35 @@
+// The overlay window: a screen-sized, click-through popup with the screen's
+// RGBA visual, where every frame is composed and shown. Nothing else draws.
+#pragma once
+
+#include <cstdint>
+
+namespace qv::linuxshell {
+
+// Creates the window (not yet shown) and follows the compositing manager
+// and the screen's size from then on. False when no window could be made.
+bool CreateOverlay();
+
+// The picture at the screen's size, the centre in the middle, the jitter
+// ranges handed over, and a new pattern drawn. At start-up and whenever the
+// screen changes.
+void FitToDesktop();
+
+// Composes one frame (selector: kReplaySelector or kNewPatternSelector) and
+// shows it. Returns after the frame is composed.
+void Redraw(std::int32_t selector);
+
+// Shows the overlay for the first time, or explains why it stays hidden.
+void ShowOverlayAtStart();
+
+// The show/hide gesture's request.
+void ToggleOverlay();
+
+// Another copy asked this one to present itself: the overlay is shown
+// without touching the user's show/hide flag, as the reference does.
+void PresentOnRequest();
+
+// Releases the picture; the window goes with the process.
+void ReleaseOverlay();
+
+}  // namespace qv::linuxshell
