@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 namespace qv::render {
@@ -27,14 +28,38 @@ AtomicFile::~AtomicFile() { Discard(); }
 
 bool AtomicFile::Open(const std::string& target) {
     Discard();
+    error_.clear();
     target_ = target;
     if (target.empty() || target.back() == '/') {
         error_ = "not a file name";
         return false;
     }
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path path(target);
+    const fs::file_status status = fs::status(path, ec);  // follows links
+    if (!ec && fs::is_directory(status)) {
+        error_ = "is a directory";
+        return false;
+    }
+    if (!ec && fs::exists(status) && !fs::is_regular_file(status)) {
+        errno = 0;
+        file_ = std::fopen(target.c_str(), "wb");
+        if (file_ == nullptr) {
+            error_ = errno != 0 ? std::strerror(errno) : "cannot open";
+            return false;
+        }
+        direct_ = true;
+        return true;
+    }
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        const fs::path resolved = fs::canonical(path, ec);
+        if (!ec) target_ = resolved.string();
+    }
+
     std::random_device entropy;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::string candidate = TemporaryNameFor(target, static_cast<std::uint32_t>(entropy()));
+        std::string candidate = TemporaryNameFor(target_, static_cast<std::uint32_t>(entropy()));
         // "x": never open, and later rename, a file someone else made.
         errno = 0;
         file_ = std::fopen(candidate.c_str(), "wbx");
@@ -62,6 +87,10 @@ bool AtomicFile::Commit() {
         Discard();
         return false;
     }
+    if (direct_) {
+        direct_ = false;
+        return true;
+    }
     if (std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
         error_ = std::strerror(errno);
         Discard();
@@ -76,6 +105,7 @@ void AtomicFile::Discard() noexcept {
         std::fclose(file_);
         file_ = nullptr;
     }
+    direct_ = false;
     if (!tempPath_.empty()) {
         std::remove(tempPath_.c_str());
         tempPath_.clear();

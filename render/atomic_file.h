@@ -1,6 +1,8 @@
 // A file that appears whole or not at all: everything goes to a temporary
 // file beside the target, which is renamed over it only after the last byte
-// was written and the stream closed without error.
+// was written and the stream closed without error. A target that is a device
+// or a pipe (/dev/stdout, /dev/null, a FIFO) cannot be replaced, so it is
+// written directly; a symbolic link is followed, so the link survives.
 #pragma once
 
 #include <cstdio>
@@ -33,6 +35,7 @@ public:
 
 private:
     std::FILE* file_ = nullptr;
+    bool direct_ = false;  // writing into a device or pipe, no rename
     std::string target_;
     std::string tempPath_;
     std::string error_;

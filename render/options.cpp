@@ -23,10 +23,12 @@ struct IntFlag {
 
 constexpr IntFlag kIntFlags[] = {
     {"--density", kDensityRange, [](EffectSettings& s, int v) { s.density = static_cast<std::uint16_t>(v); },
-     [](const EffectSettings& s) { return static_cast<int>(s.density); }, "lines around the circle; higher is denser"},
+     [](const EffectSettings& s) { return static_cast<int>(s.density); },
+     "lines around the circle; higher is denser"},
     {"--thickness", kThicknessRange,
      [](EffectSettings& s, int v) { s.thickness = static_cast<std::uint16_t>(v); },
-     [](const EffectSettings& s) { return static_cast<int>(s.thickness); }, "width of each line at its outer end"},
+     [](const EffectSettings& s) { return static_cast<int>(s.thickness); },
+     "width of each line at its outer end"},
     {"--space", kSpaceRange, [](EffectSettings& s, int v) { s.space = static_cast<std::uint16_t>(v); },
      [](const EffectSettings& s) { return static_cast<int>(s.space); }, "size of the empty centre"},
     {"--ratio", kRatioRange, [](EffectSettings& s, int v) { s.ratio = static_cast<std::uint16_t>(v); },
@@ -84,13 +86,36 @@ std::string Quoted(std::string_view v) { return "'" + std::string(v) + "'"; }
 
 std::string RangeText(SettingRange r) { return std::to_string(r.min) + ".." + std::to_string(r.max); }
 
+constexpr long long kCentreMin = std::numeric_limits<std::int32_t>::min();
+constexpr long long kCentreMax = std::numeric_limits<std::int32_t>::max();
+constexpr long long kSeedMax = std::numeric_limits<std::uint32_t>::max();
+
+// What a flag accepts, as its complaints say it.
+std::string Accepted(std::string_view flag, const IntFlag* intFlag) {
+    if (intFlag != nullptr) return "an integer in " + RangeText(intFlag->range);
+    if (flag == "--size") return "WIDTHxHEIGHT, each side an integer in " + RangeText(kPictureSideRange);
+    if (flag == "--center") {
+        return "X,Y, two integers in " + std::to_string(kCentreMin) + ".." + std::to_string(kCentreMax);
+    }
+    if (flag == "--seed") return "an integer in 0.." + std::to_string(kSeedMax);
+    if (flag == "--color") return "six hex digits RRGGBB (000000..FFFFFF)";
+    if (flag == "--format") return "png, svg or json";
+    if (flag == "--output") return "a file name, or - for standard output";
+    return "a frame count in " + RangeText(kBenchFramesRange);  // --bench
+}
+
+std::string Label(std::string_view flag) { return flag == "--output" ? "-o/--output" : std::string(flag); }
+
 }  // namespace
 
 std::string_view FormatName(OutputFormat f) noexcept {
     switch (f) {
-        case OutputFormat::kSvg: return "svg";
-        case OutputFormat::kJson: return "json";
-        default: return "png";
+        case OutputFormat::kSvg:
+            return "svg";
+        case OutputFormat::kJson:
+            return "json";
+        default:
+            return "png";
     }
 }
 
@@ -158,15 +183,18 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             return fail("unknown flag " + Quoted(flag) + " (see --help)");
         }
         if (!inlineValue) {
-            if (i + 1 >= args.size()) return fail(std::string(flag) + ": missing value");
+            if (i + 1 >= args.size())
+                return fail(Label(flag) + ": missing value; expected " + Accepted(flag, intFlag));
             value = args[++i];
         }
 
+        auto bad = [&] {
+            return fail(Label(flag) + ": expected " + Accepted(flag, intFlag) + ", got " + Quoted(value));
+        };
         long long n = 0;
         if (intFlag != nullptr) {
             if (!ParseInRange(value, intFlag->range.min, intFlag->range.max, n)) {
-                return fail(std::string(flag) + ": expected an integer in " + RangeText(intFlag->range) + ", got " +
-                            Quoted(value));
+                return bad();
             }
             intFlag->set(o.settings, static_cast<int>(n));
         } else if (flag == "--size") {
@@ -175,33 +203,29 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             if (!SplitPair(value, 'x', w, h) ||
                 !ParseInRange(w, kPictureSideRange.min, kPictureSideRange.max, wn) ||
                 !ParseInRange(h, kPictureSideRange.min, kPictureSideRange.max, hn)) {
-                return fail("--size: expected WIDTHxHEIGHT, each side an integer in " +
-                            RangeText(kPictureSideRange) + ", got " + Quoted(value));
+                return bad();
             }
             o.width = static_cast<std::int32_t>(wn);
             o.height = static_cast<std::int32_t>(hn);
         } else if (flag == "--center") {
-            constexpr long long kMin = std::numeric_limits<std::int32_t>::min();
-            constexpr long long kMax = std::numeric_limits<std::int32_t>::max();
             std::string_view x, y;
             long long xn = 0, yn = 0;
-            if (!SplitPair(value, ',', x, y) || !ParseInRange(x, kMin, kMax, xn) || !ParseInRange(y, kMin, kMax, yn)) {
-                return fail("--center: expected X,Y, two integers in " + std::to_string(kMin) + ".." +
-                            std::to_string(kMax) + ", got " + Quoted(value));
+            if (!SplitPair(value, ',', x, y) || !ParseInRange(x, kCentreMin, kCentreMax, xn) ||
+                !ParseInRange(y, kCentreMin, kCentreMax, yn)) {
+                return bad();
             }
             o.settings.centerX = static_cast<std::int32_t>(xn);
             o.settings.centerY = static_cast<std::int32_t>(yn);
             centerGiven = true;
         } else if (flag == "--seed") {
-            constexpr long long kMax = std::numeric_limits<std::uint32_t>::max();
-            if (!ParseInRange(value, 0, kMax, n)) {
-                return fail("--seed: expected an integer in 0.." + std::to_string(kMax) + ", got " + Quoted(value));
+            if (!ParseInRange(value, 0, kSeedMax, n)) {
+                return bad();
             }
             o.seed = static_cast<std::uint32_t>(n);
         } else if (flag == "--color") {
             std::uint32_t rgb = 0;
             if (!ParseHexColour(value, rgb)) {
-                return fail("--color: expected six hex digits RRGGBB (000000..FFFFFF), got " + Quoted(value));
+                return bad();
             }
             o.settings.red = static_cast<std::uint8_t>(rgb >> 16);
             o.settings.green = static_cast<std::uint8_t>(rgb >> 8);
@@ -211,15 +235,14 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             for (OutputFormat candidate : {OutputFormat::kPng, OutputFormat::kSvg, OutputFormat::kJson}) {
                 if (value == FormatName(candidate)) f = candidate;
             }
-            if (!f) return fail("--format: expected png, svg or json, got " + Quoted(value));
+            if (!f) return bad();
             format = f;
         } else if (flag == "--output") {
-            if (value.empty()) return fail("-o/--output: expected a file name or - for standard output, got ''");
+            if (value.empty()) return bad();
             output = std::string(value);
         } else if (flag == "--bench") {
             if (!ParseInRange(value, kBenchFramesRange.min, kBenchFramesRange.max, n)) {
-                return fail("--bench: expected a frame count in " + RangeText(kBenchFramesRange) + ", got " +
-                            Quoted(value));
+                return bad();
             }
             o.benchFrames = static_cast<int>(n);
         }
@@ -233,7 +256,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     } else {
         o.output = *output;
         std::optional<OutputFormat> f = format;
-        if (!f) f = o.output == kStdoutName ? std::optional(OutputFormat::kPng) : FormatFromExtension(o.output);
+        if (!f)
+            f = o.output == kStdoutName ? std::optional(OutputFormat::kPng) : FormatFromExtension(o.output);
         if (!f) {
             return fail("--format: cannot tell the format from " + Quoted(o.output) +
                         "; give --format png, svg or json, or end the name in .png, .svg or .json");
@@ -264,8 +288,8 @@ std::string HelpText() {
                   static_cast<unsigned>((kStartupSettings.red << 16) | (kStartupSettings.green << 8) |
                                         kStartupSettings.blue));
     text += line;
-    std::snprintf(line, sizeof line, "  %-20s %-12s default %dx%d, each side %s\n", "--size WxH", "", kDefaultWidth,
-                  kDefaultHeight, RangeText(kPictureSideRange).c_str());
+    std::snprintf(line, sizeof line, "  %-20s %-12s default %dx%d, each side %s\n", "--size WxH", "",
+                  kDefaultWidth, kDefaultHeight, RangeText(kPictureSideRange).c_str());
     text += line;
     text +=
         "  --center X,Y                      default the middle of the picture; any integers\n"

@@ -28,8 +28,8 @@ struct RenderOptions {
     std::int32_t height = kDefaultHeight;
     std::optional<std::uint32_t> seed;
     OutputFormat format = OutputFormat::kPng;
-    std::string output;  // a path, or "-" for standard output; empty under --bench
-    int benchFrames = 0; // 0: render to the output
+    std::string output;   // a path, or "-" for standard output; empty under --bench
+    int benchFrames = 0;  // 0: render to the output
 };
 
 enum class ParseStatus { kRun, kHelp, kVersion, kError };

@@ -40,8 +40,9 @@ struct PixelBuffer {
 };
 
 void ReportOutOfMemory(std::FILE* err, const RenderOptions& o) {
-    std::fprintf(err, "%s: not enough memory for a %dx%d picture (%zu MiB of pixels); try a smaller --size, "
-                      "or --format svg or json, which need no pixels\n",
+    std::fprintf(err,
+                 "%s: not enough memory for a %dx%d picture (%zu MiB of pixels); try a smaller --size, "
+                 "or --format svg or json, which need no pixels\n",
                  kProgram, o.width, o.height, SurfaceByteSize(o.width, o.height) / kBytesPerMiB);
 }
 
@@ -71,8 +72,8 @@ int RunBench(const RenderOptions& o, RandomSource& random, std::FILE* out, std::
 }
 
 // Renders into the stream; false with a reason when the stream refused.
-bool RenderTo(const RenderOptions& o, RandomSource& random, std::FILE* stream, std::FILE* err, std::string& reason,
-              bool& outOfMemory) {
+bool RenderTo(const RenderOptions& o, RandomSource& random, std::FILE* stream, std::FILE* err,
+              std::string& reason, bool& outOfMemory) {
     std::uint8_t constantAlpha = 0;
     if (o.format == OutputFormat::kPng) {
         PixelBuffer pixels;
@@ -86,9 +87,10 @@ bool RenderTo(const RenderOptions& o, RandomSource& random, std::FILE* stream, s
     }
     TriangleRecorder recorder;
     RenderFrame(kReplaySelector, o.settings, random, o.width, o.height, constantAlpha, recorder);
-    const bool written = o.format == OutputFormat::kSvg
-                             ? WriteSvg(recorder.passes, o.width, o.height, constantAlpha, stream)
-                             : WriteJson(recorder.passes, o.width, o.height, random.storedSeed, constantAlpha, stream);
+    const bool written =
+        o.format == OutputFormat::kSvg
+            ? WriteSvg(recorder.passes, o.width, o.height, constantAlpha, stream)
+            : WriteJson(recorder.passes, o.width, o.height, random.storedSeed, constantAlpha, stream);
     if (!written) reason = "write failed";
     return written;
 }
@@ -165,7 +167,8 @@ double MedianMilliseconds(std::vector<double> samples) {
     std::nth_element(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(mid), samples.end());
     const double upper = samples[mid];
     if (samples.size() % 2 != 0) return upper;
-    const double lower = *std::max_element(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(mid));
+    const double lower =
+        *std::max_element(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(mid));
     return (lower + upper) / 2.0;
 }
 

@@ -12,8 +12,8 @@
 namespace qv::render {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // the picture could not be made (memory)
-inline constexpr int kExitBadInput = 2; // bad flags, or an output that cannot be written
+inline constexpr int kExitFailure = 1;   // the picture could not be made (memory)
+inline constexpr int kExitBadInput = 2;  // bad flags, or an output that cannot be written
 
 // args excludes the program name. The picture (or, with -o -, its bytes)
 // and the help go to out; complaints and the seed line go to err.

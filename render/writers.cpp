@@ -96,10 +96,12 @@ void OnPngWrite(png_structp png, png_bytep data, png_size_t length) {
 void OnPngFlush(png_structp png) { std::fflush(static_cast<PngContext*>(png_get_io_ptr(png))->out); }
 
 // Kept free of objects with destructors: a longjmp may leave it.
-bool EncodePng(png_structp png, png_infop info, const Surface& surface, std::uint8_t constantAlpha, png_bytep row) {
+bool EncodePng(png_structp png, png_infop info, const Surface& surface, std::uint8_t constantAlpha,
+               png_bytep row) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(surface.width), static_cast<png_uint_32>(surface.height), 8,
-                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(surface.width), static_cast<png_uint_32>(surface.height),
+                 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     const std::size_t width = static_cast<std::size_t>(surface.width);
     for (std::int32_t y = 0; y < surface.height; ++y) {
@@ -171,8 +173,9 @@ bool WriteSvg(const std::vector<RecordedPass>& passes, std::int32_t width, std::
         for (const Triangle& t : pass.triangles) {
             char colour[8] = {'#'};
             for (int i = 0; i < 6; ++i) colour[1 + i] = kHex[(t.argb >> (20 - 4 * i)) & 0xFu];
-            text << "<polygon points=\"" << t.tipX << ',' << t.tipY << ' ' << t.c1X << ',' << t.c1Y << ' ' << t.c2X
-                 << ',' << t.c2Y << "\" fill=\"" << std::string_view(colour, 7) << "\" fill-opacity=\"";
+            text << "<polygon points=\"" << t.tipX << ',' << t.tipY << ' ' << t.c1X << ',' << t.c1Y << ' '
+                 << t.c2X << ',' << t.c2Y << "\" fill=\"" << std::string_view(colour, 7)
+                 << "\" fill-opacity=\"";
             text.Fraction(Opacity(t.argb >> 24)) << "\"/>\n";
         }
     }
@@ -188,8 +191,8 @@ bool WriteJson(const std::vector<RecordedPass>& passes, std::int32_t width, std:
     for (std::size_t p = 0; p < passes.size(); ++p) {
         const RecordedPass& pass = passes[p];
         text << (p == 0 ? "" : ",") << "{\"spaceValue\":";
-        text.Float(pass.info.spaceValue) << ",\"opacity\":" << static_cast<std::uint32_t>(pass.info.opacity)
-                                         << ",\"triangles\":[";
+        text.Float(pass.info.spaceValue)
+            << ",\"opacity\":" << static_cast<std::uint32_t>(pass.info.opacity) << ",\"triangles\":[";
         for (std::size_t i = 0; i < pass.triangles.size(); ++i) {
             const Triangle& t = pass.triangles[i];
             text << (i == 0 ? "[" : ",[") << t.tipX << ',' << t.tipY << ',' << t.c1X << ',' << t.c1Y << ','
