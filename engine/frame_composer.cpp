@@ -1,6 +1,6 @@
 #include "frame_composer.h"
 
-#include "rasteriser.h"
+#include "frame_accumulator.h"
 
 namespace qv {
 
@@ -53,8 +53,8 @@ void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSo
 
 void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
                  std::uint8_t& constantAlpha) {
-    SurfaceRasteriser rasteriser(surface);
-    RenderFrame(selector, settings, random, surface.width, surface.height, constantAlpha, rasteriser);
+    FrameAccumulator accumulator(surface);
+    RenderFrame(selector, settings, random, surface.width, surface.height, constantAlpha, accumulator);
 }
 
 }  // namespace qv
