@@ -1,7 +1,9 @@
 #include "renderer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -91,7 +93,7 @@ bool RenderTo(const RenderOptions& o, RandomSource& random, std::FILE* stream, s
         o.format == OutputFormat::kSvg
             ? WriteSvg(recorder.passes, o.width, o.height, constantAlpha, stream)
             : WriteJson(recorder.passes, o.width, o.height, random.storedSeed, constantAlpha, stream);
-    if (!written) reason = "write failed";
+    if (!written) reason = std::string("write failed: ") + std::strerror(errno);
     return written;
 }
 
