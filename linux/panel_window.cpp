@@ -345,6 +345,13 @@ void AddPanelState(StateReport& r) {
     if (gw) gdk_window_get_origin(gw, &originX, &originY);
     r.Add("panelX", originX);
     r.Add("panelY", originY);
+    if (gw) {
+        GdkRectangle frame{};
+        gdk_window_get_frame_extents(gw, &frame);
+        r.Add("panelRect", std::to_string(frame.x) + "," + std::to_string(frame.y) + "," +
+                               std::to_string(frame.width) + "," + std::to_string(frame.height));
+        r.Add("panelWindow", static_cast<std::int64_t>(gdk_x11_window_get_xid(gw)));
+    }
     auto addRect = [&](const std::string& key, GtkWidget* w) {
         GtkAllocation a{};
         gtk_widget_get_allocation(w, &a);

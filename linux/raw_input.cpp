@@ -41,11 +41,12 @@ void ReadRepeatRate(Display* x) {
         rawInput.repeatDelayMs = delay;
         rawInput.repeatIntervalMs = interval;
     }
+    // Only the keyboard's global switch counts: X keymaps usually mark the
+    // modifiers as non-repeating, but the gesture repeats as it does on the
+    // reference platform, where every key repeats.
     XKeyboardState state{};
     XGetKeyboardControl(x, &state);
-    const unsigned shift = rawInput.keys.keys().leftShift;
-    const bool keyRepeats = shift == 0 || (state.auto_repeats[shift / 8] & (1u << (shift % 8))) != 0;
-    rawInput.repeatEnabled = state.global_auto_repeat == AutoRepeatModeOn && keyRepeats;
+    rawInput.repeatEnabled = state.global_auto_repeat == AutoRepeatModeOn;
 }
 
 void SelectRawEvents(Display* x, bool on) {

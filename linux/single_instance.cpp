@@ -2,6 +2,9 @@
 
 #include <gdk/gdkx.h>
 
+#include <gtk/gtk.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "app_state.h"
@@ -59,6 +62,8 @@ void PublishState() {
     r.Add("overlayVisible", overlayLayer.overlayVisible);
     r.Add("composited", overlayLayer.composited ? 1 : 0);
     r.Add("mapped", overlayLayer.mapped ? 1 : 0);
+    if (GdkWindow* w = overlayLayer.window ? gtk_widget_get_window(overlayLayer.window) : nullptr)
+        r.Add("overlayWindow", static_cast<std::int64_t>(gdk_x11_window_get_xid(w)));
     r.Add("frames", static_cast<std::int64_t>(overlayLayer.frames));
     r.Add("newPatterns", static_cast<std::int64_t>(overlayLayer.newPatterns));
     r.Add("ctrlLatch", rawInput.ctrlLatch);

@@ -1,0 +1,645 @@
+// End to end on a real X server (Xvfb) with a compositing manager
+// (xcompmgr): the program is started as a user would, driven through XTest
+// and watched through its state report and through screenshots.
+//
+// Environment: DISPLAY is the composited display; QV_E2E_BARE_DISPLAY, when
+// set, is a second display with no compositing manager; QV_E2E_OUT is where
+// screenshots and logs go (default /tmp).
+#include <gtest/gtest.h>  // before Xlib, whose macros (None, Bool) clash with it
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/keysym.h>
+#include <cairo.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "state_report.h"
+#include "x_injector.h"
+
+namespace qv::e2e {
+namespace {
+
+using State = std::map<std::string, std::string>;
+using namespace std::chrono_literals;
+
+constexpr int kExitNormal = 0;
+constexpr int kExitOtherCopy = 255;
+constexpr int kTimedOut = -1000;
+constexpr auto kSettle = 300ms;  // long enough for the program to act on an event it will act on
+constexpr const char* kInstanceName = "Velk tool v.2";
+
+std::string OutDir() {
+    const char* d = std::getenv("QV_E2E_OUT");
+    return d && *d ? d : "/tmp";
+}
+
+std::string TestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& log, const char* display = nullptr) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (display) setenv("DISPLAY", display, 1);
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) {
+            dup2(fd, STDOUT_FILENO);
+            dup2(fd, STDERR_FILENO);
+        }
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// The exit status, or kTimedOut.
+int WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(20ms);
+    }
+    return kTimedOut;
+}
+
+void Stop(pid_t& pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    if (WaitExit(pid, 3s) == kTimedOut) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    pid = 0;
+}
+
+State ReadState(Display* d) {
+    const Atom selection = XInternAtom(d, kInstanceName, False);
+    const Window owner = XGetSelectionOwner(d, selection);
+    if (owner == None) return {};
+    const Atom prop = XInternAtom(d, "_QUORVANE_STATE", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    State s;
+    if (XGetWindowProperty(d, owner, prop, 0, 1 << 20, False, AnyPropertyType, &type, &format, &items, &after,
+                           &data) == Success &&
+        data) {
+        s = linuxshell::ParseStateReport(std::string(reinterpret_cast<char*>(data), items));
+        XFree(data);
+    }
+    return s;
+}
+
+long Int(const State& s, const std::string& key) {
+    const auto it = s.find(key);
+    return it == s.end() ? -99999 : std::strtol(it->second.c_str(), nullptr, 10);
+}
+
+std::string Text(const State& s, const std::string& key) {
+    const auto it = s.find(key);
+    return it == s.end() ? "<missing>" : it->second;
+}
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+    int cx() const { return x + w / 2; }
+    int cy() const { return y + h / 2; }
+};
+
+Rect RectOf(const State& s, const std::string& key) {
+    Rect r;
+    std::sscanf(Text(s, key).c_str(), "%d,%d,%d,%d", &r.x, &r.y, &r.w, &r.h);
+    return r;
+}
+
+std::string Dump(const State& s) {
+    std::ostringstream o;
+    for (const auto& [k, v] : s)
+        if (k.find(".rect") == std::string::npos) o << k << '=' << v << ' ';
+    return o.str();
+}
+
+// X errors are the tests' to judge, not a reason to abort and leave the
+// program running.
+int lastXError = 0;
+int RecordXError(Display*, XErrorEvent* e) {
+    lastXError = e->error_code;
+    return 0;
+}
+
+class E2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        XSetErrorHandler(RecordXError);
+        display_ = XOpenDisplay(nullptr);
+        ASSERT_NE(display_, nullptr) << "no X display";
+        width_ = DisplayWidth(display_, DefaultScreen(display_));
+        height_ = DisplayHeight(display_, DefaultScreen(display_));
+        inject_ = std::make_unique<XInjector>(display_);
+        // Nothing of a previous test may still own the selection.
+        ASSERT_TRUE(WaitFor([&] { return ReadState(display_).empty() &&
+                                         XGetSelectionOwner(display_, XInternAtom(display_, kInstanceName, False)) == None; },
+                            5s));
+        MakeBackground();
+        inject_->MoveTo(5, 5);
+        pid_ = Spawn({QV_QUORVANE_PATH}, OutDir() + "/" + TestName() + ".log");
+        ASSERT_TRUE(WaitFor([&] {
+            const State s = ReadState(display_);
+            return Int(s, "mapped") == 1 && Int(s, "frames") >= 1 && s.count("reset.rect") && Int(s, "panelX") > 0;
+        }, 10s)) << "the program did not come up: " << Dump(ReadState(display_));
+        std::this_thread::sleep_for(200ms);  // let the first paint land
+    }
+
+    void TearDown() override {
+        Stop(pid_);
+        if (display_) {
+            if (background_) XDestroyWindow(display_, background_);
+            XCloseDisplay(display_);
+        }
+    }
+
+    // A white window over the whole screen, made before the program starts
+    // so that the overlay lies above it; it records the clicks it gets.
+    void MakeBackground() {
+        XSetWindowAttributes a{};
+        a.override_redirect = True;
+        a.background_pixel = WhitePixel(display_, DefaultScreen(display_));
+        a.event_mask = ButtonPressMask;
+        background_ = XCreateWindow(display_, DefaultRootWindow(display_), 0, 0, static_cast<unsigned>(width_),
+                                    static_cast<unsigned>(height_), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                    CWOverrideRedirect | CWBackPixel | CWEventMask, &a);
+        XMapRaised(display_, background_);
+        XSync(display_, False);
+    }
+
+    bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < end) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return condition();
+    }
+
+    bool WaitState(const std::function<bool(const State&)>& condition, std::chrono::milliseconds timeout = 5s) {
+        return WaitFor([&] { return condition(ReadState(display_)); }, timeout);
+    }
+
+    State Now() { return ReadState(display_); }
+
+    // The state once nothing has changed for a while.
+    State Settled() {
+        std::this_thread::sleep_for(kSettle);
+        return Now();
+    }
+
+    void ClickRect(const std::string& key) {
+        const Rect r = RectOf(Now(), key);
+        ASSERT_GT(r.w, 0) << key;
+        inject_->Click(r.cx(), r.cy());
+    }
+
+    Display* display_ = nullptr;
+    std::unique_ptr<XInjector> inject_;
+    Window background_ = 0;
+    pid_t pid_ = 0;
+    int width_ = 0, height_ = 0;
+};
+
+TEST_F(E2e, StartsCentredWithTheStartUpValuesAndThePanelInTheBottomRightCorner) {
+    const State s = Settled();
+    EXPECT_EQ(Int(s, "width"), width_);
+    EXPECT_EQ(Int(s, "height"), height_);
+    EXPECT_EQ(Int(s, "centerX"), width_ / 2);
+    EXPECT_EQ(Int(s, "centerY"), height_ / 2);
+    EXPECT_EQ(Int(s, "density"), 180);
+    EXPECT_EQ(Int(s, "space"), 100);
+    EXPECT_EQ(Int(s, "alpha"), 255);
+    EXPECT_EQ(Int(s, "jitterPercent2"), 70);
+    EXPECT_EQ(Int(s, "composited"), 1);
+    EXPECT_EQ(Int(s, "rawInput"), 1);
+    EXPECT_EQ(Text(s, "panelTitle"), "表示設定 - Quorvane ");
+    EXPECT_EQ(Text(s, "label1027"), "密度\r\n180");
+    EXPECT_EQ(Text(s, "label1030"), "比率\r\n0.00");
+    EXPECT_EQ(Text(s, "label1035"), "色設定 (0xff000000)");
+    EXPECT_EQ(Text(s, "check1021.text"), "密度 (40%)");
+    EXPECT_EQ(Text(s, "check1023.text"), "空間 (70%)");
+    EXPECT_EQ(Int(s, "check1021"), 1);
+    EXPECT_EQ(Int(s, "check1026"), 0);
+    EXPECT_EQ(Int(s, "trackbar1013"), 50);
+    EXPECT_EQ(Int(s, "trackbar1015"), 100);
+    EXPECT_EQ(Int(s, "notice"), 0);
+    const Rect panel = RectOf(s, "panelRect");
+    EXPECT_EQ(panel.x + panel.w, width_);
+    EXPECT_EQ(panel.y + panel.h, height_);
+}
+
+TEST_F(E2e, ClicksGoThroughTheOverlayToTheWindowBeneath) {
+    const State s = Now();
+    // The overlay is mapped above the window that gets the click.
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count);
+    int overlayAt = -1, backgroundAt = -1;
+    for (unsigned i = 0; i < count; ++i) {
+        if (static_cast<long>(children[i]) == Int(s, "overlayWindow")) overlayAt = static_cast<int>(i);
+        if (children[i] == background_) backgroundAt = static_cast<int>(i);
+    }
+    if (children) XFree(children);
+    ASSERT_GE(overlayAt, 0);
+    ASSERT_GT(overlayAt, backgroundAt);
+
+    XSelectInput(display_, background_, ButtonPressMask);
+    XSync(display_, True);  // drop anything older
+    inject_->Click(width_ / 4, height_ / 4);
+    XEvent ev{};
+    EXPECT_TRUE(WaitFor([&] { return XCheckWindowEvent(display_, background_, ButtonPressMask, &ev) == True; }, 3s));
+    EXPECT_EQ(ev.xbutton.x, width_ / 4);
+    EXPECT_EQ(ev.xbutton.y, height_ / 4);
+}
+
+TEST_F(E2e, LeftCtrlMovesTheCentreToThePointerAndMouseMovesDragIt) {
+    const long seed = Int(Now(), "seed");
+    inject_->MoveTo(200, 150);
+    State s = Settled();
+    EXPECT_EQ(Int(s, "centerX"), width_ / 2) << "a move without Ctrl moved the centre";
+
+    inject_->KeyDown(XK_Control_L);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "centerX") == 200 && Int(st, "centerY") == 150; }))
+        << Dump(Now());
+    inject_->MoveTo(300, 250);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "centerX") == 300 && Int(st, "centerY") == 250; }));
+    // A burst of moves: the centre ends at the last point, in fewer frames than moves.
+    const long framesBefore = Int(Now(), "frames");
+    for (int i = 1; i <= 40; ++i) inject_->MoveTo(300 + i, 250 + i);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "centerX") == 340 && Int(st, "centerY") == 290; }));
+    EXPECT_LE(Int(Settled(), "frames") - framesBefore, 40);
+    inject_->KeyUp(XK_Control_L);
+
+    inject_->MoveTo(100, 100);
+    s = Settled();
+    EXPECT_EQ(Int(s, "centerX"), 340);
+    EXPECT_EQ(Int(s, "seed"), seed) << "moving the centre must replay the same pattern";
+    EXPECT_EQ(Int(s, "ctrlLatch"), 0);
+
+    // Right Ctrl takes part in no gesture.
+    inject_->KeyDown(XK_Control_R);
+    inject_->MoveTo(120, 130);
+    s = Settled();
+    inject_->KeyUp(XK_Control_R);
+    EXPECT_EQ(Int(s, "centerX"), 340);
+}
+
+TEST_F(E2e, LeftCtrlWithLeftShiftDrawsNewPatternsAndRepeatsWhileHeld) {
+    const long before = Int(Now(), "newPatterns");
+    inject_->KeyDown(XK_Control_L);
+    inject_->KeyDown(XK_Shift_L);
+    EXPECT_TRUE(WaitState([&](const State& st) { return Int(st, "newPatterns") == before + 1; }));
+    // Held past the keyboard's repeat delay: more new patterns follow.
+    EXPECT_TRUE(WaitState([&](const State& st) { return Int(st, "newPatterns") >= before + 3; }, 3s))
+        << Dump(Now());
+    inject_->KeyUp(XK_Shift_L);
+    const long afterRelease = Int(Settled(), "newPatterns");
+    EXPECT_EQ(Int(Settled(), "newPatterns"), afterRelease) << "the repeat outlived the key";
+    inject_->KeyUp(XK_Control_L);
+
+    // Shift first, then Ctrl: the centre moves, no new pattern.
+    inject_->KeyDown(XK_Shift_L);
+    inject_->KeyDown(XK_Control_L);
+    const State s = Settled();
+    inject_->KeyUp(XK_Control_L);
+    inject_->KeyUp(XK_Shift_L);
+    EXPECT_EQ(Int(s, "newPatterns"), afterRelease);
+}
+
+TEST_F(E2e, LeftCtrlWithReleaseOfLeftAltShowsAndHides) {
+    inject_->KeyDown(XK_Control_L);
+    inject_->KeyDown(XK_Alt_L);
+    inject_->KeyUp(XK_Alt_L);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "mapped") == 0 && Int(st, "overlayVisible") == 0; }));
+    inject_->KeyDown(XK_Alt_L);
+    inject_->KeyUp(XK_Alt_L);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "mapped") == 1 && Int(st, "overlayVisible") == 1; }));
+    inject_->KeyUp(XK_Control_L);
+
+    // Ctrl released before Alt: no toggle.
+    inject_->KeyDown(XK_Control_L);
+    inject_->KeyDown(XK_Alt_L);
+    inject_->KeyUp(XK_Control_L);
+    inject_->KeyUp(XK_Alt_L);
+    EXPECT_EQ(Int(Settled(), "mapped"), 1);
+}
+
+TEST_F(E2e, LeftCtrlWheelChangesSpaceWithinItsRangeAndMovesTheSlider) {
+    inject_->MoveTo(40, 40);
+    inject_->Wheel(1);
+    EXPECT_EQ(Int(Settled(), "space"), 100) << "the wheel without Ctrl changed space";
+
+    inject_->KeyDown(XK_Control_L);
+    inject_->Wheel(1);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "space") == 110 && Int(st, "trackbar1011") == 110; }));
+    inject_->Wheel(-2);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "space") == 90 && Int(st, "trackbar1011") == 90; }));
+    // The label is left as it was, as the reference's silent slider move does.
+    EXPECT_EQ(Text(Now(), "label1029"), "空間\r\n100");
+    inject_->Wheel(-12);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "space") == 10; }));
+    inject_->Wheel(80);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "space") == 800 && Int(st, "trackbar1011") == 800; }));
+    inject_->KeyUp(XK_Control_L);
+}
+
+TEST_F(E2e, PanelTrackbarsCheckBoxesAndResetDriveTheSettings) {
+    const long seed = Int(Now(), "seed");
+    // A parameter trackbar: a click warps the slider there.
+    Rect r = RectOf(Now(), "trackbar1009.rect");
+    inject_->Click(r.x + r.w * 3 / 4, r.cy());
+    ASSERT_TRUE(WaitState([](const State& st) { return Int(st, "density") != 180; })) << Dump(Now());
+    State s = Settled();
+    EXPECT_EQ(Int(s, "density"), Int(s, "trackbar1009"));
+    EXPECT_GT(Int(s, "density"), 300);
+    EXPECT_EQ(Text(s, "label1027"), "密度\r\n" + std::to_string(Int(s, "density")));
+
+    // A colour trackbar rewrites its label and the group caption.
+    r = RectOf(s, "trackbar1005.rect");
+    inject_->Click(r.x + r.w * 9 / 10, r.cy());
+    ASSERT_TRUE(WaitState([](const State& st) { return Int(st, "red") > 200; }));
+    s = Settled();
+    char caption[64];
+    std::snprintf(caption, sizeof caption, "色設定 (0xff%02lx0000)", Int(s, "red"));
+    EXPECT_EQ(Text(s, "label1035"), caption);
+
+    // Unchecking a box turns its variation off and hides its trackbar.
+    ClickRect("check1021.rect");
+    ASSERT_TRUE(WaitState([](const State& st) { return Int(st, "densityJitter") == 0 && Int(st, "check1021") == 0; }));
+    s = Settled();
+    EXPECT_EQ(Int(s, "trackbar1013.visible"), 0);
+    EXPECT_EQ(Int(s, "jitterPercent0"), 0);
+    EXPECT_EQ(Text(s, "check1021.text"), "密度 (0%)");
+    // Any box re-reads them all: space variation takes its trackbar's 100.
+    EXPECT_EQ(Int(s, "spaceJitter"), 100);
+    EXPECT_EQ(Text(s, "check1023.text"), "空間 (100%)");
+
+    // The blur box turns blur on at its trackbar's position.
+    ClickRect("check1026.rect");
+    ASSERT_TRUE(WaitState([](const State& st) { return Int(st, "blurLevel") == 1 && Int(st, "trackbar1017.visible") == 1; }));
+    EXPECT_EQ(Text(Now(), "check1026.text"), "ぼかし (1%)");
+
+    // Reset: the eight main values back, every variation off, same pattern.
+    ClickRect("reset.rect");
+    ASSERT_TRUE(WaitState([](const State& st) { return Int(st, "density") == 180 && Int(st, "blurLevel") == 0; }));
+    s = Settled();
+    EXPECT_EQ(Int(s, "red"), 0);
+    EXPECT_EQ(Text(s, "label1035"), "色設定 (0xff000000)");
+    EXPECT_EQ(Text(s, "label1027"), "密度\r\n180");
+    for (const char* key : {"densityJitter", "thicknessJitter", "spaceJitter", "alphaJitter", "jitterPercent0",
+                            "jitterPercent1", "jitterPercent2", "jitterPercent3", "check1021", "check1022",
+                            "check1023", "check1025", "check1026", "trackbar1013.visible", "trackbar1017.visible"})
+        EXPECT_EQ(Int(s, key), 0) << key;
+    EXPECT_EQ(Int(s, "trackbar1015"), 1);
+    EXPECT_EQ(Int(s, "seed"), seed);
+    // After Reset a box starts its variation at 1, where Reset left the trackbar.
+    // The hidden trackbar's box is still where it was.
+    ClickRect("check1022.rect");
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "thicknessJitter") == 1; }));
+    // Reset also undoes a wheel change of space.
+    inject_->MoveTo(40, 40);
+    inject_->KeyDown(XK_Control_L);
+    inject_->Wheel(3);
+    inject_->KeyUp(XK_Control_L);
+    ASSERT_TRUE(WaitState([](const State& st) { return Int(st, "space") == 130; }));
+    ClickRect("reset.rect");
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "space") == 100 && Int(st, "trackbar1011") == 100; }));
+}
+
+TEST_F(E2e, ASecondCopyPresentsTheFirstAndExitsWithMinusOne) {
+    // Hidden by the gesture first: the second copy shows it without telling
+    // the first copy's flag.
+    inject_->KeyDown(XK_Control_L);
+    inject_->KeyDown(XK_Alt_L);
+    inject_->KeyUp(XK_Alt_L);
+    inject_->KeyUp(XK_Control_L);
+    ASSERT_TRUE(WaitState([](const State& st) { return Int(st, "mapped") == 0; }));
+
+    const long firstPid = Int(Now(), "pid");
+    pid_t second = Spawn({QV_QUORVANE_PATH}, OutDir() + "/" + TestName() + ".second.log");
+    EXPECT_EQ(WaitExit(second, 10s), kExitOtherCopy);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "mapped") == 1 && Int(st, "overlayVisible") == 0; }));
+    EXPECT_EQ(Int(Now(), "pid"), firstPid);
+    EXPECT_EQ(waitpid(pid_, nullptr, WNOHANG), 0) << "the first copy ended";
+
+    // Its next show/hide leaves it shown (the flag said hidden); the one after hides.
+    inject_->KeyDown(XK_Control_L);
+    inject_->KeyDown(XK_Alt_L);
+    inject_->KeyUp(XK_Alt_L);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "overlayVisible") == 1 && Int(st, "mapped") == 1; }));
+    inject_->KeyDown(XK_Alt_L);
+    inject_->KeyUp(XK_Alt_L);
+    inject_->KeyUp(XK_Control_L);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "overlayVisible") == 0 && Int(st, "mapped") == 0; }));
+}
+
+TEST_F(E2e, ClosingThePanelEndsWithExitCodeZero) {
+    const Window panel = static_cast<Window>(Int(Now(), "panelWindow"));
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = panel;
+    ev.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, panel, False, NoEventMask, &ev);
+    XSync(display_, False);
+    EXPECT_EQ(WaitExit(pid_, 10s), kExitNormal);
+    pid_ = 0;
+}
+
+TEST_F(E2e, AScreenChangeRefitsWithTheCentreInTheMiddleAndANewPattern) {
+    int minW = 0, minH = 0, maxW = 0, maxH = 0;
+    const Window root = DefaultRootWindow(display_);
+    if (!XRRGetScreenSizeRange(display_, root, &minW, &minH, &maxW, &maxH))
+        GTEST_SKIP() << "this X server has no RandR";
+    const int newW = std::max(minW, width_ - 160);
+    const int newH = std::max(minH, height_ - 120);
+    inject_->KeyDown(XK_Control_L);
+    inject_->MoveTo(50, 60);
+    inject_->KeyUp(XK_Control_L);
+    ASSERT_TRUE(WaitState([](const State& st) { return Int(st, "centerX") == 50; }));
+    const long patterns = Int(Now(), "newPatterns");
+
+    // The screen may not be smaller than what its CRTCs show: switch them
+    // off first (Xvfb offers no smaller mode), and back on afterwards.
+    XRRScreenResources* res = XRRGetScreenResources(display_, root);
+    ASSERT_NE(res, nullptr);
+    std::vector<XRRCrtcInfo*> saved;
+    lastXError = 0;
+    for (int i = 0; i < res->ncrtc; ++i) {
+        saved.push_back(XRRGetCrtcInfo(display_, res, res->crtcs[i]));
+        XRRSetCrtcConfig(display_, res, res->crtcs[i], CurrentTime, 0, 0, None, RR_Rotate_0, nullptr, 0);
+    }
+    XRRSetScreenSize(display_, root, newW, newH, DisplayWidthMM(display_, 0), DisplayHeightMM(display_, 0));
+    XSync(display_, False);
+    const bool accepted = lastXError == 0;
+    const bool refit = accepted && WaitState([&](const State& st) {
+        return Int(st, "width") == newW && Int(st, "height") == newH && Int(st, "centerX") == newW / 2 &&
+               Int(st, "centerY") == newH / 2 && Int(st, "newPatterns") > patterns;
+    });
+    const std::string during = Dump(Now());
+    XRRSetScreenSize(display_, root, width_, height_, DisplayWidthMM(display_, 0), DisplayHeightMM(display_, 0));
+    for (int i = 0; i < res->ncrtc; ++i) {
+        XRRCrtcInfo* c = saved[static_cast<std::size_t>(i)];
+        if (c) {
+            XRRSetCrtcConfig(display_, res, res->crtcs[i], CurrentTime, c->x, c->y, c->mode, c->rotation, c->outputs,
+                             c->noutput);
+            XRRFreeCrtcInfo(c);
+        }
+    }
+    XRRFreeScreenResources(res);
+    XSync(display_, False);
+    if (!accepted) GTEST_SKIP() << "this X server refused the new screen size";
+    EXPECT_TRUE(refit) << during;
+    EXPECT_TRUE(WaitState([&](const State& st) {
+        return Int(st, "width") == width_ && Int(st, "centerX") == width_ / 2;
+    }));
+}
+
+// Loads a PNG as premultiplied ARGB32 pixels; empty on failure.
+struct Image {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+Image LoadPng(const std::string& path) {
+    Image img;
+    cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+        img.width = cairo_image_surface_get_width(s);
+        img.height = cairo_image_surface_get_height(s);
+        const int stride = cairo_image_surface_get_stride(s);
+        const bool hasAlpha = cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32;
+        const unsigned char* data = cairo_image_surface_get_data(s);
+        img.pixels.resize(static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height));
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) {
+                std::uint32_t p = reinterpret_cast<const std::uint32_t*>(data + y * stride)[x];
+                if (!hasAlpha) p |= 0xFF000000u;
+                img.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(img.width) + static_cast<std::size_t>(x)] = p;
+            }
+    }
+    cairo_surface_destroy(s);
+    return img;
+}
+
+TEST_F(E2e, WithVariationOffTheScreenMatchesTheHeadlessRenderer) {
+    const std::string render = QV_RENDER_PATH;
+    if (render.empty()) GTEST_SKIP() << "quorvane-render is not part of this build";
+    for (const char* box : {"check1021.rect", "check1022.rect", "check1023.rect", "check1025.rect"}) ClickRect(box);
+    ASSERT_TRUE(WaitState([](const State& st) {
+        return Int(st, "jitterPercent0") == 0 && Int(st, "jitterPercent1") == 0 && Int(st, "jitterPercent2") == 0 &&
+               Int(st, "jitterPercent3") == 0;
+    }));
+    inject_->MoveTo(0, 0);
+    const State s = Settled();
+    std::this_thread::sleep_for(300ms);
+
+    const std::string shot = OutDir() + "/linux-screen.png";
+    const std::string ref = OutDir() + "/linux-reference.png";
+    ASSERT_EQ(std::system(("import -window root " + shot).c_str()), 0);
+    const std::string cmd = render + " --size " + std::to_string(width_) + "x" + std::to_string(height_) +
+                            " --center " + Text(s, "centerX") + "," + Text(s, "centerY") +
+                            " --density-jitter 0 --thickness-jitter 0 --space-jitter 0 --alpha-jitter 0 -o " + ref;
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+
+    const Image screen = LoadPng(shot), lines = LoadPng(ref);
+    ASSERT_EQ(screen.width, width_);
+    ASSERT_EQ(lines.width, width_);
+    ASSERT_EQ(lines.height, screen.height);
+    const Rect panel = RectOf(s, "panelRect");
+    long compared = 0, off = 0;
+    int worst = 0;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            if (x >= panel.x && x < panel.x + panel.w && y >= panel.y && y < panel.y + panel.h) continue;
+            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
+            const std::uint32_t l = lines.pixels[i], p = screen.pixels[i];
+            const int a = static_cast<int>(l >> 24);
+            int diff = 0;
+            for (int shift = 0; shift <= 16; shift += 8) {
+                // The premultiplied lines over the white background.
+                const int expected = static_cast<int>((l >> shift) & 0xFF) + (255 - a);
+                const int got = static_cast<int>((p >> shift) & 0xFF);
+                diff = std::max(diff, std::abs(expected - got));
+            }
+            ++compared;
+            worst = std::max(worst, diff);
+            if (diff > 2) ++off;
+        }
+    RecordProperty("worst_channel_difference", worst);
+    RecordProperty("pixels_off_by_more_than_2", static_cast<int>(off));
+    std::printf("compared %ld pixels: worst channel difference %d, %ld pixels off by more than 2\n", compared,
+                worst, off);
+    // The compositor blends in 8 bits; nothing else may differ.
+    EXPECT_LE(worst, 2);
+    EXPECT_EQ(off, 0);
+    EXPECT_GT(compared, static_cast<long>(width_) * height_ / 2);
+}
+
+// Without a compositing manager the overlay stays off the screen and the
+// panel says why; it follows one that starts or stops.
+TEST(E2eBare, WithoutACompositorTheOverlayStaysHiddenAndFollowsOneThatAppears) {
+    const char* bare = std::getenv("QV_E2E_BARE_DISPLAY");
+    if (!bare || !*bare) GTEST_SKIP() << "QV_E2E_BARE_DISPLAY is not set";
+    Display* d = XOpenDisplay(bare);
+    ASSERT_NE(d, nullptr);
+    pid_t program = Spawn({QV_QUORVANE_PATH}, OutDir() + "/E2eBare.log", bare);
+    auto wait = [&](const std::function<bool(const State&)>& c, std::chrono::milliseconds t) {
+        const auto end = std::chrono::steady_clock::now() + t;
+        while (std::chrono::steady_clock::now() < end) {
+            if (c(ReadState(d))) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    };
+    EXPECT_TRUE(wait([](const State& s) { return Int(s, "frames") >= 1 && s.count("panelX"); }, 10s));
+    State s = ReadState(d);
+    EXPECT_EQ(Int(s, "composited"), 0);
+    EXPECT_EQ(Int(s, "mapped"), 0);
+    EXPECT_EQ(Int(s, "notice"), 1);
+    EXPECT_EQ(Int(s, "overlayVisible"), 1);
+
+    pid_t compositor = Spawn({"xcompmgr"}, OutDir() + "/E2eBare.xcompmgr.log", bare);
+    EXPECT_TRUE(wait([](const State& st) { return Int(st, "mapped") == 1 && Int(st, "notice") == 0; }, 10s))
+        << Dump(ReadState(d));
+    Stop(compositor);
+    EXPECT_TRUE(wait([](const State& st) { return Int(st, "mapped") == 0 && Int(st, "notice") == 1; }, 10s));
+    Stop(program);
+    XCloseDisplay(d);
+}
+
+}  // namespace
+}  // namespace qv::e2e
