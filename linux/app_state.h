@@ -38,6 +38,7 @@ struct OverlayLayer {
     bool wantShown = true;     // the last show or hide asked for
     bool composited = false;   // a compositing manager runs: transparency works
     bool mapped = false;       // on screen: wanted and composited
+    GtkWidget* notice = nullptr;  // the message saying why it is not, while no compositor runs
 
     std::uint64_t frames = 0;       // frames composed
     std::uint64_t newPatterns = 0;  // frames with a fresh seed
@@ -73,7 +74,6 @@ struct PanelWindow {
     std::array<GtkWidget*, kJitterCount> checkBoxes{};
     GtkWidget* colorGroup = nullptr;
     GtkWidget* resetButton = nullptr;
-    GtkWidget* notice = nullptr;  // shown while no compositing manager runs
     int quietDepth = 0;           // > 0 while the program itself moves widgets
 };
 

@@ -119,18 +119,42 @@ constexpr const char* kNoCompositorNotice =
     "No compositing manager is running, so the focus lines stay hidden: without one the overlay would "
     "black out the whole screen. Start one (xcompmgr, picom, or your desktop's compositing) and they appear.";
 
-void FollowCompositor() {
+void OnNoticeResponse(GtkDialog* dialog, gint, gpointer) { gtk_widget_destroy(GTK_WIDGET(dialog)); }
+void OnNoticeDestroyed(GtkWidget*, gpointer) {
+    overlayLayer.notice = nullptr;
+    SchedulePublishState();
+}
+
+// A message of its own, so that the panel keeps its layout and its place.
+void ShowNotice(bool show) {
+    if (!show) {
+        if (overlayLayer.notice) gtk_widget_destroy(overlayLayer.notice);
+        return;
+    }
+    if (overlayLayer.notice) return;
+    GtkWidget* d = gtk_message_dialog_new(nullptr, GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_WARNING,
+                                          GTK_BUTTONS_CLOSE, "%s", kNoCompositorNotice);
+    gtk_window_set_title(GTK_WINDOW(d), "Quorvane");
+    gtk_window_set_position(GTK_WINDOW(d), GTK_WIN_POS_CENTER);
+    g_signal_connect(d, "response", G_CALLBACK(OnNoticeResponse), nullptr);
+    g_signal_connect(d, "destroy", G_CALLBACK(OnNoticeDestroyed), nullptr);
+    overlayLayer.notice = d;
+    gtk_widget_show(d);
+    SchedulePublishState();
+}
+
+void FollowCompositor(bool atStart) {
     GdkScreen* screen = gtk_widget_get_screen(overlayLayer.window);
     const bool composited = gdk_screen_is_composited(screen);
     const bool changed = composited != overlayLayer.composited;
     overlayLayer.composited = composited;
-    if (!composited && (changed || overlayLayer.frames == 0))
-        std::fprintf(stderr, "quorvane: %s\n", kNoCompositorNotice);
-    ShowPanelNotice(composited ? nullptr : kNoCompositorNotice);
+    if (!composited && (changed || atStart)) std::fprintf(stderr, "quorvane: %s\n", kNoCompositorNotice);
+    if (composited && changed && !atStart) std::fprintf(stderr, "quorvane: a compositing manager runs now\n");
+    ShowNotice(!composited);
     UpdateMapping();
 }
 
-void OnCompositedChanged(GdkScreen*, gpointer) { FollowCompositor(); }
+void OnCompositedChanged(GdkScreen*, gpointer) { FollowCompositor(false); }
 void OnScreenChanged(GdkScreen*, gpointer) { FitToDesktop(); }
 
 }  // namespace
@@ -203,9 +227,7 @@ void PresentOnRequest() {
     PresentPanel();
 }
 
-void ShowOverlayAtStart() {
-    FollowCompositor();
-}
+void ShowOverlayAtStart() { FollowCompositor(true); }
 
 void ReleaseOverlay() { ReleaseImage(); }
 

@@ -29,8 +29,8 @@ constexpr const char* kPanelCss =
     "scale slider { min-width: 11px; min-height: 11px; margin: -5px; }\n"
     "scale trough { min-height: 3px; }\n"
     "scale marks mark indicator { min-height: 3px; }\n"
-    "button { padding: 0; }\n"
-    "label.notice { color: #a00000; padding: 4px 8px; }\n";
+    "button { padding: 0; }\n";
+
 
 // Widgets moved by the program itself raise no handler, as a trackbar's
 // position message raises no notification.
@@ -271,7 +271,6 @@ void CreatePanel() {
     ApplyCss(window);
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
 
-    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     GtkWidget* fixed = gtk_fixed_new();
     gtk_widget_set_size_request(fixed, DuToPixelsX(kPanelWidthDu), DuToPixelsY(kPanelHeightDu));
     for (const ControlSpec& c : kPanelControls) {
@@ -279,15 +278,7 @@ void CreatePanel() {
         gtk_widget_set_size_request(w, DuToPixelsX(c.width), DuToPixelsY(c.height));
         gtk_fixed_put(GTK_FIXED(fixed), w, DuToPixelsX(c.x), DuToPixelsY(c.y));
     }
-    gtk_box_pack_start(GTK_BOX(box), fixed, FALSE, FALSE, 0);
-    panelWindow.notice = gtk_label_new(nullptr);
-    gtk_label_set_line_wrap(GTK_LABEL(panelWindow.notice), TRUE);
-    gtk_label_set_max_width_chars(GTK_LABEL(panelWindow.notice), 1);
-    gtk_label_set_xalign(GTK_LABEL(panelWindow.notice), 0);
-    gtk_style_context_add_class(gtk_widget_get_style_context(panelWindow.notice), "notice");
-    gtk_widget_set_no_show_all(panelWindow.notice, TRUE);
-    gtk_box_pack_start(GTK_BOX(box), panelWindow.notice, FALSE, FALSE, 0);
-    gtk_container_add(GTK_CONTAINER(window), box);
+    gtk_container_add(GTK_CONTAINER(window), fixed);
 
     Initialise();
     gtk_widget_show_all(window);
@@ -300,16 +291,6 @@ void CreatePanel() {
 void MoveSpaceTrackbar(std::uint16_t space) {
     if (!panelWindow.window) return;
     SetPosition(panel::kSpaceSlot, space);
-}
-
-void ShowPanelNotice(const char* text) {
-    if (!panelWindow.notice) return;
-    if (text) {
-        gtk_label_set_text(GTK_LABEL(panelWindow.notice), text);
-        gtk_widget_show(panelWindow.notice);
-    } else {
-        gtk_widget_hide(panelWindow.notice);
-    }
 }
 
 void PresentPanel() {
@@ -337,7 +318,6 @@ void AddPanelState(StateReport& r) {
     const char* caption = gtk_frame_get_label(GTK_FRAME(panelWindow.colorGroup));
     r.Add("label" + std::to_string(IDC_COLOR_GROUP), caption ? caption : "");
     r.Add("panelTitle", gtk_window_get_title(GTK_WINDOW(panelWindow.window)));
-    r.Add("notice", gtk_widget_get_visible(panelWindow.notice) ? 1 : 0);
 
     // Where the controls are on screen, so that a test can click them.
     GdkWindow* gw = gtk_widget_get_window(panelWindow.window);

@@ -16,10 +16,6 @@ void CreatePanel();
 // position message, this neither notifies the panel nor touches its label.
 void MoveSpaceTrackbar(std::uint16_t space);
 
-// A line under the controls explaining why the overlay is hidden; null
-// removes it.
-void ShowPanelNotice(const char* text);
-
 // Brings the panel forward (a second copy asked for it).
 void PresentPanel();
 

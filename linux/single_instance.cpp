@@ -62,6 +62,7 @@ void PublishState() {
     r.Add("overlayVisible", overlayLayer.overlayVisible);
     r.Add("composited", overlayLayer.composited ? 1 : 0);
     r.Add("mapped", overlayLayer.mapped ? 1 : 0);
+    r.Add("notice", overlayLayer.notice ? 1 : 0);
     if (GdkWindow* w = overlayLayer.window ? gtk_widget_get_window(overlayLayer.window) : nullptr)
         r.Add("overlayWindow", static_cast<std::int64_t>(gdk_x11_window_get_xid(w)));
     r.Add("frames", static_cast<std::int64_t>(overlayLayer.frames));
