@@ -84,21 +84,46 @@ void FrameAccumulator::EndFrame() {
     // nested lines; anything else is rasterised triangle by triangle.
     bool nested = passes_.size() > 1;
     for (const auto& p : passes_) nested = nested && p.size() == passes_.front().size();
-    if (nested) {
-        for (std::size_t i = 0; i < passes_.front().size(); ++i) RasteriseLine(i);
-    } else {
-        for (const auto& p : passes_) {
-            for (const Triangle& t : p) {
-                edges_.clear();
-                AddTriangleEdges(t, static_cast<float>(t.argb >> 24) / 255.0f);
-                RasteriseLine(SIZE_MAX);
+    const std::size_t lines = nested ? passes_.front().size() : 0;
+
+    // First every line's inside, then, knowing where the picture is already
+    // opaque, the edges that can still change a pixel.
+    for (Phase phase : {Phase::kInside, Phase::kEdges}) {
+        if (nested) {
+            for (std::size_t i = 0; i < lines; ++i) {
+                BuildLine(i);
+                RasteriseLine(phase);
+            }
+        } else {
+            for (const auto& p : passes_) {
+                for (const Triangle& t : p) {
+                    tris_.clear();
+                    edges_.clear();
+                    AddTriangle(t, static_cast<float>(t.argb >> 24) / 255.0f);
+                    full_ = static_cast<float>(t.argb >> 24) / 255.0f;
+                    RasteriseLine(phase);
+                }
             }
         }
+        if (phase == Phase::kInside) SumRows();
     }
     Resolve();
 }
 
-void FrameAccumulator::AddTriangleEdges(const Triangle& t, float weight) {
+void FrameAccumulator::BuildLine(std::size_t line) {
+    tris_.clear();
+    edges_.clear();
+    float transmittance = 1.0f;
+    for (const auto& p : passes_) {
+        const Triangle& t = p[line];
+        const float a = static_cast<float>(t.argb >> 24) / 255.0f;
+        AddTriangle(t, transmittance * a);
+        transmittance *= 1.0f - a;
+    }
+    full_ = 1.0f - transmittance;
+}
+
+void FrameAccumulator::AddTriangle(const Triangle& t, float weight) {
     if (weight <= 0.0f) return;
     const double x[3] = {t.tipX + kPixelCentre, t.c1X + kPixelCentre, t.c2X + kPixelCentre};
     const double y[3] = {t.tipY + kPixelCentre, t.c1Y + kPixelCentre, t.c2Y + kPixelCentre};
@@ -115,36 +140,99 @@ void FrameAccumulator::AddTriangleEdges(const Triangle& t, float weight) {
         const double bx = down ? x[n] : x[e], by = down ? y[n] : y[e];
         edges_.push_back(Edge{ay, by, ax, (bx - ax) / (by - ay), down ? oriented : -oriented});
     }
+    int order[3] = {0, 1, 2};
+    std::sort(order, order + 3, [&y](int a, int b) { return y[a] < y[b]; });
+    Tri tri{};
+    tri.xa = x[order[0]], tri.ya = y[order[0]];
+    tri.xb = x[order[1]], tri.yb = y[order[1]];
+    tri.xc = x[order[2]], tri.yc = y[order[2]];
+    tri.sAC = (tri.xc - tri.xa) / (tri.yc - tri.ya);
+    tri.sAB = tri.yb > tri.ya ? (tri.xb - tri.xa) / (tri.yb - tri.ya) : 0.0;
+    tri.sBC = tri.yc > tri.yb ? (tri.xc - tri.xb) / (tri.yc - tri.yb) : 0.0;
+    tris_.push_back(tri);
 }
 
-// line == SIZE_MAX: rasterise edges_ as they are; otherwise build the nested
-// line `line` of every pass first.
-void FrameAccumulator::RasteriseLine(std::size_t line) {
-    if (line != SIZE_MAX) {
-        edges_.clear();
-        float transmittance = 1.0f;
-        for (const auto& p : passes_) {
-            const Triangle& t = p[line];
-            const float a = static_cast<float>(t.argb >> 24) / 255.0f;
-            AddTriangleEdges(t, transmittance * a);
-            transmittance *= 1.0f - a;
-        }
+// The triangle's horizontal section at y, which lies within [ya, yc].
+void FrameAccumulator::Section(const Tri& t, double y, double& lo, double& hi) noexcept {
+    const double xLong = t.xa + (y - t.ya) * t.sAC;
+    double xShort;
+    if (y <= t.yb) {
+        xShort = t.yb > t.ya ? t.xa + (y - t.ya) * t.sAB : t.xb;
+    } else {
+        xShort = t.xb + (y - t.yb) * t.sBC;
     }
-    if (edges_.empty()) return;
-    double top = edges_.front().yTop, bottom = edges_.front().yBottom;
-    for (const Edge& e : edges_) {
-        top = std::min(top, e.yTop);
-        bottom = std::max(bottom, e.yBottom);
+    lo = std::min(xLong, xShort);
+    hi = std::max(xLong, xShort);
+}
+
+void FrameAccumulator::RasteriseLine(Phase phase) {
+    if (tris_.empty()) return;
+    double top = tris_.front().ya, bottom = tris_.front().yc;
+    for (const Tri& t : tris_) {
+        top = std::min(top, t.ya);
+        bottom = std::max(bottom, t.yc);
     }
     const int firstRow = static_cast<int>(std::max(0.0, std::floor(top)));
     const int lastRow =
         static_cast<int>(std::min(static_cast<double>(surface_.height - 1), std::ceil(bottom) - 1));
+    const double width = surface_.width;
+    const std::uint32_t full = LogTable()[static_cast<std::size_t>(std::min(1.0f, full_) * kCoverageSteps + 0.5f)];
     for (int row = firstRow; row <= lastRow; ++row) {
+        const double y0 = row, y1 = row + 1.0;
+        // Cells inside every triangle of the line, and the cells any of them touches.
+        double insideLo = -1e300, insideHi = 1e300;
+        double extentLo = 1e300, extentHi = -1e300;
+        for (const Tri& t : tris_) {
+            if (t.yc < y0 || t.ya > y1) {
+                insideHi = -1e300;  // a triangle that misses the row leaves no common inside
+                continue;
+            }
+            double lo0, hi0, lo1, hi1;
+            Section(t, std::max(y0, t.ya), lo0, hi0);
+            Section(t, std::min(y1, t.yc), lo1, hi1);
+            if (t.ya <= y0 && t.yc >= y1) {
+                insideLo = std::max(insideLo, std::max(lo0, lo1));
+                insideHi = std::min(insideHi, std::min(hi0, hi1));
+            } else {
+                insideHi = -1e300;
+            }
+            extentLo = std::min(extentLo, std::min(lo0, lo1));
+            extentHi = std::max(extentHi, std::max(hi0, hi1));
+            if (t.yb > y0 && t.yb < y1) {
+                extentLo = std::min(extentLo, t.xb);
+                extentHi = std::max(extentHi, t.xb);
+            }
+        }
+        // Inside cells as [insideFirst, insideEnd), clipped to the picture;
+        // a line that starts left of it is inside from column 0.
+        int insideFirst = 0, insideEnd = 0;
+        if (insideHi - insideLo >= 1.0 && insideHi > 0.0 && insideLo < width) {
+            insideFirst = static_cast<int>(std::max(0.0, std::ceil(insideLo)));
+            insideEnd = static_cast<int>(std::min(width, std::floor(insideHi)));
+            if (insideEnd <= insideFirst) insideFirst = insideEnd = 0;
+        }
+        std::uint32_t* acc = surface_.bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(surface_.width);
+        if (phase == Phase::kInside) {
+            if (insideEnd > insideFirst) {
+                acc[insideFirst] += full;
+                if (insideEnd < surface_.width) acc[insideEnd] -= full;
+            }
+            continue;
+        }
+        if (!(extentHi > 0.0) || !(extentLo < width)) continue;
+        const int first = static_cast<int>(std::max(0.0, std::floor(extentLo)));
+        const int last = static_cast<int>(std::min(width - 1.0, std::floor(extentHi)));
+        bool open = false;
+        for (int c = first; c <= last && !open; ++c) {
+            if (c == insideFirst && insideEnd > insideFirst) c = insideEnd;
+            if (c <= last && acc[c] < kSaturated) open = true;
+        }
+        if (!open) continue;
         ranges_.clear();
         for (const Edge& e : edges_) {
-            if (e.yTop < row + 1.0 && e.yBottom > row) AccumulateEdgeInRow(e, row);
+            if (e.yTop < y1 && e.yBottom > y0) AccumulateEdgeInRow(e, row);
         }
-        WriteRow(row);
+        WriteRow(acc, insideFirst, insideEnd);
     }
 }
 
@@ -205,38 +293,54 @@ void FrameAccumulator::AccumulatePiece(double x0, double x1, double dy) {
     add(c1, (x1 - c1) * dyPerX, (x1 - c1) * 0.5);
 }
 
-// Turns the row's coverage into differences of -ln(1 - coverage): written
-// only inside the touched cells; between them the coverage, and so the
-// log, is constant.
-void FrameAccumulator::WriteRow(int row) {
+// Adds the row's -ln(1 - coverage) to the cells its edges touch and to the
+// cells between them, except the inside cells that the first phase filled.
+void FrameAccumulator::WriteRow(std::uint32_t* acc, int insideFirst, int insideEnd) {
     if (ranges_.empty()) return;
     std::sort(ranges_.begin(), ranges_.end(), [](const Range& a, const Range& b) { return a.first < b.first; });
     const auto& logOf = LogTable();
     float* cover = cover_.data();
-    std::uint32_t* acc = surface_.bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(surface_.width);
     const int width = surface_.width;
+    auto logAt = [&logOf](float sum) {
+        const float a = std::min(1.0f, std::max(0.0f, sum));
+        return logOf[static_cast<std::size_t>(a * kCoverageSteps + 0.5f)];
+    };
+    // Between touched cells the coverage is constant: fill [from, to) with it.
+    auto fill = [&](int from, int to, std::uint32_t q) {
+        if (q == 0) return;
+        to = std::min(to, width);
+        for (int c = from; c < std::min(to, insideFirst); ++c) acc[c] += q;
+        for (int c = std::max(from, insideEnd); c < to; ++c) acc[c] += q;
+    };
     float sum = 0.0f;
-    std::uint32_t previous = 0;
-    int end = 0;  // one past the last touched cell
+    int next = ranges_.front().first;  // first cell not yet written
     std::size_t i = 0;
     while (i < ranges_.size()) {
         const int first = ranges_[i].first;
         int last = ranges_[i].last;
         for (++i; i < ranges_.size() && ranges_[i].first <= last + 1; ++i) last = std::max(last, ranges_[i].last);
-        end = last + 1;
+        fill(next, first, logAt(sum));
         for (int c = first; c <= last; ++c) {
             sum += cover[c];
             cover[c] = 0.0f;
-            if (c >= width) continue;
-            const float a = std::min(1.0f, std::max(0.0f, sum));
-            const std::uint32_t q = logOf[static_cast<std::size_t>(a * kCoverageSteps + 0.5f)];
-            acc[c] += q - previous;
-            previous = q;
+            if (c >= width || (c >= insideFirst && c < insideEnd)) continue;
+            acc[c] += logAt(sum);
+        }
+        next = last + 1;
+    }
+}
+
+// The first phase wrote differences; from here on the cells hold sums.
+void FrameAccumulator::SumRows() {
+    const std::size_t width = static_cast<std::size_t>(surface_.width);
+    for (std::int32_t row = 0; row < surface_.height; ++row) {
+        std::uint32_t* p = surface_.bits + static_cast<std::size_t>(row) * width;
+        std::uint32_t sum = 0;
+        for (std::size_t x = 0; x < width; ++x) {
+            sum += p[x];
+            p[x] = sum;
         }
     }
-    // Right of the last edge the line covers nothing; rounding in the float
-    // sums must not leak its level into the rest of the row.
-    if (previous != 0 && end < width) acc[end] -= previous;
 }
 
 void FrameAccumulator::Resolve() {
@@ -250,9 +354,8 @@ void FrameAccumulator::Resolve() {
     const std::size_t width = static_cast<std::size_t>(surface_.width);
     for (std::int32_t row = 0; row < surface_.height; ++row) {
         std::uint32_t* p = surface_.bits + static_cast<std::size_t>(row) * width;
-        std::uint32_t sum = 0;
         for (std::size_t x = 0; x < width; ++x) {
-            sum += p[x];
+            const std::uint32_t sum = p[x];
             p[x] = sum >= kSaturated ? opaque : pixelOf[alphaOf[sum]];
         }
     }

@@ -48,12 +48,20 @@ private:
     struct Range {
         int first, last;  // cells, inclusive
     };
+    struct Tri {  // vertices by rising y, and the inverse slopes of the three sides
+        double xa, ya, xb, yb, xc, yc;
+        double sAC, sAB, sBC;
+    };
+    enum class Phase { kInside, kEdges };
 
-    void RasteriseLine(std::size_t line);
-    void AddTriangleEdges(const Triangle& t, float weight);
+    void BuildLine(std::size_t line);
+    void AddTriangle(const Triangle& t, float weight);
+    void RasteriseLine(Phase phase);
+    static void Section(const Tri& t, double y, double& lo, double& hi) noexcept;
     void AccumulateEdgeInRow(const Edge& e, int row);
     void AccumulatePiece(double x0, double x1, double dy);
-    void WriteRow(int row);
+    void WriteRow(std::uint32_t* acc, int insideFirst, int insideEnd);
+    void SumRows();
     void Resolve();
 
     Surface& surface_;
@@ -61,9 +69,11 @@ private:
     bool any_ = false;
     std::uint32_t rgb_ = 0;
     std::vector<std::vector<Triangle>> passes_;
-    std::vector<Edge> edges_;
+    std::vector<Edge> edges_;  // of the line being drawn
+    std::vector<Tri> tris_;
+    float full_ = 0.0f;  // the line's alpha where all its triangles cover
     std::vector<float> cover_;  // one row of weighted signed area, width + 2 cells
-    std::vector<Range> ranges_;
+    std::vector<Range> ranges_;  // cells touched in the current row
 };
 
 }  // namespace qv
