@@ -494,7 +494,7 @@ TEST_F(PanelE2E, WheelGestureMovesTheSpaceSliderOnly) {
     EXPECT_EQ(program->Position(IDC_TB_SPACE), 100);
 }
 
-TEST_F(PanelE2E, EscapeAndEnterDoNothing) {
+TEST_F(PanelE2E, CancelAndUnknownCommandsDoNothing) {
     HWND panel = program->Panel();
     SendMessageW(panel, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_FALSE(program->Exited(500)) << "IDCANCEL does not close the panel";
