@@ -155,7 +155,16 @@ void FollowCompositor(bool atStart) {
 }
 
 void OnCompositedChanged(GdkScreen*, gpointer) { FollowCompositor(false); }
-void OnScreenChanged(GdkScreen*, gpointer) { FitToDesktop(); }
+// One change of the screen raises both of GDK's signals: one refit.
+guint refitIdle = 0;
+gboolean OnRefit(gpointer) {
+    refitIdle = 0;
+    FitToDesktop();
+    return G_SOURCE_REMOVE;
+}
+void OnScreenChanged(GdkScreen*, gpointer) {
+    if (!refitIdle) refitIdle = g_idle_add(OnRefit, nullptr);
+}
 
 }  // namespace
 

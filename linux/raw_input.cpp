@@ -25,8 +25,10 @@ constexpr int kXiMajor = 2;
 constexpr int kXiMinor = 2;
 constexpr int kPointerAxisX = 0;
 constexpr int kPointerAxisY = 1;
-// After the events of a burst, before GTK paints.
-constexpr int kFlushPriority = G_PRIORITY_HIGH_IDLE;
+// After the events of a burst, and after GTK has painted the frame before:
+// above the redraw priority a slow frame would starve painting while a key
+// repeats.
+constexpr int kFlushPriority = G_PRIORITY_DEFAULT_IDLE;
 
 bool filterInstalled = false;
 
@@ -115,7 +117,6 @@ void Act(Gesture gesture, std::uint16_t space) {
 
 void Decide(KeyEvent event) {
     const KeyDecision d = DecodeKeyEvent(event, rawInput.keys.LeftCtrlDown(), rawInput.ctrlLatch);
-    if (d.ctrlLatch != rawInput.ctrlLatch) SchedulePublishState();
     rawInput.ctrlLatch = d.ctrlLatch;
     Act(d.gesture, settings.space);
 }
@@ -160,12 +161,14 @@ void HandleRaw(const XIRawEvent& raw) {
             const auto event = rawInput.keys.Press(keycode);
             FollowRepeat(keycode == rawInput.keys.keys().leftShift);
             if (event) Decide(*event);
+            SchedulePublishState();
             break;
         }
         case XI_RawKeyRelease: {
             const auto event = rawInput.keys.Release(static_cast<std::uint32_t>(raw.detail));
             FollowRepeat(false);
             if (event) Decide(*event);
+            SchedulePublishState();
             break;
         }
         case XI_RawButtonPress: {

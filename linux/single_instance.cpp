@@ -69,6 +69,12 @@ void PublishState() {
     r.Add("newPatterns", static_cast<std::int64_t>(overlayLayer.newPatterns));
     r.Add("ctrlLatch", rawInput.ctrlLatch);
     r.Add("rawInput", rawInput.xiOpcode >= 0 ? 1 : 0);
+    r.Add("repeat", rawInput.repeatEnabled ? 1 : 0);
+    r.Add("repeatDelayMs", rawInput.repeatDelayMs);
+    r.Add("repeatIntervalMs", rawInput.repeatIntervalMs);
+    r.Add("repeating", rawInput.repeatTimer != 0 ? 1 : 0);
+    r.Add("leftCtrlDown", rawInput.keys.LeftCtrlDown() ? 1 : 0);
+    r.Add("leftShiftDown", rawInput.keys.IsDown(rawInput.keys.keys().leftShift) ? 1 : 0);
     AddPanelState(r);
 
     const std::string& text = r.text();
@@ -150,7 +156,9 @@ GdkFilterReturn FilterInstanceEvent(GdkXEvent* xevent) {
 
 void SchedulePublishState() {
     if (singleInstance.publishIdle || !singleInstance.owner) return;
-    singleInstance.publishIdle = g_idle_add_full(G_PRIORITY_LOW, OnPublishIdle, nullptr, nullptr);
+    // The priority of the gestures' frames, so that a stream of them cannot
+    // hold the report back.
+    singleInstance.publishIdle = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, OnPublishIdle, nullptr, nullptr);
 }
 
 void ReleaseInstance() {
