@@ -158,6 +158,10 @@ int JitterIndexOfCheckBox(int id) {
     return -1;
 }
 
+// With left Ctrl held the wheel is the space gesture everywhere, the panel
+// included: a trackbar under the pointer must not take the turn as well.
+gboolean OnTrackbarScroll(GtkWidget*, GdkEvent*, gpointer) { return rawInput.keys.LeftCtrlDown() ? TRUE : FALSE; }
+
 GtkWidget* MakeTrackbar(const ControlSpec& c) {
     GtkWidget* scale = gtk_scale_new_with_range(GTK_ORIENTATION_HORIZONTAL, 0, 1, 1);
     gtk_scale_set_draw_value(GTK_SCALE(scale), FALSE);
@@ -166,6 +170,7 @@ GtkWidget* MakeTrackbar(const ControlSpec& c) {
     const int slot = SlotOf(c.id);
     panelWindow.trackbars[static_cast<std::size_t>(slot)] = scale;
     g_signal_connect(scale, "value-changed", G_CALLBACK(OnTrackbarMoved), GINT_TO_POINTER(slot));
+    g_signal_connect(scale, "scroll-event", G_CALLBACK(OnTrackbarScroll), nullptr);
     return scale;
 }
 

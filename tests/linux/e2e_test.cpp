@@ -371,6 +371,15 @@ TEST_F(E2e, LeftCtrlWheelChangesSpaceWithinItsRangeAndMovesTheSlider) {
     EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "space") == 10; }));
     inject_->Wheel(80);
     EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "space") == 800 && Int(st, "trackbar1011") == 800; }));
+    // Over the panel the turn is the gesture's alone: the trackbar under the
+    // pointer keeps its value.
+    const Rect density = RectOf(Now(), "trackbar1009.rect");
+    inject_->MoveTo(density.cx(), density.cy());
+    inject_->Wheel(-1);
+    EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "space") == 790; }));
+    const State s = Settled();
+    EXPECT_EQ(Int(s, "density"), 180);
+    EXPECT_EQ(Int(s, "trackbar1009"), 180);
     inject_->KeyUp(XK_Control_L);
 }
 
