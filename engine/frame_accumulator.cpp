@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define QV_FRAME_SSE2 1
+#include <emmintrin.h>
+#endif
+
 namespace qv {
 
 namespace {
@@ -17,8 +22,17 @@ constexpr double kPixelCentre = 0.5;
 constexpr int kCoverageSteps = 8192;
 
 // -ln(1 - a) is capped here; one fully covering opaque line then already
-// saturates the pixel (see kSaturated).
+// saturates the pixel (see kSaturated). With at most 12 x 3600 triangles a
+// frame's sum stays below 2^32.
 constexpr double kMaxLogPerLine = 8.0;
+
+// Row numbers are kept within a few rows of the picture: far vertices would
+// overflow an int and add nothing.
+constexpr double kRowMargin = 4.0;
+
+// Fast-row bounds are widened by this much so that rounding never leaves an
+// edge outside the cells that get its exact coverage.
+constexpr double kBoundMargin = 1.0 / 1024.0;
 
 // The smallest sum that converts to alpha 255: 1 - exp(-L) >= 254.5 / 255.
 const std::uint32_t kSaturated =
@@ -39,6 +53,11 @@ const std::array<std::uint32_t, kCoverageSteps + 1>& LogTable() {
     return table;
 }
 
+inline std::uint32_t LogOf(const std::uint32_t* table, float coverage) {
+    const float a = std::min(1.0f, std::max(0.0f, coverage));
+    return table[static_cast<std::size_t>(a * kCoverageSteps + 0.5f)];
+}
+
 // Fixed-point sum to the 8-bit alpha of 1 - exp(-sum), for sums below kSaturated.
 const std::vector<std::uint8_t>& AlphaTable() {
     static const auto table = [] {
@@ -52,16 +71,100 @@ const std::vector<std::uint8_t>& AlphaTable() {
     return table;
 }
 
+std::int32_t ClampRow(double y, std::int32_t height) {
+    return static_cast<std::int32_t>(std::clamp(y, -kRowMargin, static_cast<double>(height) + kRowMargin));
+}
+
+// The cell holding x, for x already known to overlap [0, width).
+std::int32_t CellOf(double x, std::int32_t width) {
+    if (!(x > 0.0)) return 0;
+    if (x >= width) return width - 1;
+    return static_cast<std::int32_t>(x);
+}
+
+// A piece of edge inside one row and within [0, width]: each cell it crosses
+// gets the part of dy that lies to the cell's right, its neighbour the rest.
+void AccumulatePiece(float* cover, double x0, double x1, double dy, std::int32_t& lo, std::int32_t& hi) {
+    if (x0 > x1) std::swap(x0, x1);
+    const int c0 = static_cast<int>(x0);
+    const int c1 = static_cast<int>(x1);
+    lo = std::min(lo, c0);
+    hi = std::max(hi, c1 + 1);
+    auto add = [cover](int cell, double part, double midFraction) {
+        cover[cell] += static_cast<float>(part * (1.0 - midFraction));
+        cover[cell + 1] += static_cast<float>(part * midFraction);
+    };
+    if (c0 == c1) {
+        add(c0, dy, (x0 + x1) * 0.5 - c0);
+        return;
+    }
+    const double dyPerX = dy / (x1 - x0);
+    add(c0, (c0 + 1 - x0) * dyPerX, (x0 + c0 + 1) * 0.5 - c0);
+    for (int c = c0 + 1; c < c1; ++c) add(c, dyPerX, 0.5);
+    add(c1, (x1 - c1) * dyPerX, (x1 - c1) * 0.5);
+}
+
+// One row piece of an edge that overlaps [0, width): split where it crosses
+// the picture's sides, then clamp, so that area left of the picture lands
+// whole in column 0 and area right of it beyond the last column.
+void AccumulateClipped(float* cover, double x0, double x1, double dy, double width, std::int32_t& lo,
+                       std::int32_t& hi) {
+    if (x0 >= 0.0 && x1 >= 0.0 && x0 <= width && x1 <= width) {
+        AccumulatePiece(cover, x0, x1, dy, lo, hi);
+        return;
+    }
+    double cuts[4] = {0.0, 1.0, 1.0, 1.0};
+    int cutCount = 1;
+    if (x0 != x1) {
+        for (double border : {0.0, width}) {
+            const double t = (border - x0) / (x1 - x0);
+            if (t > 0.0 && t < 1.0) cuts[cutCount++] = t;
+        }
+    }
+    if (cutCount == 3 && cuts[2] < cuts[1]) std::swap(cuts[1], cuts[2]);
+    cuts[cutCount] = 1.0;
+    for (int i = 0; i < cutCount; ++i) {
+        const double t0 = cuts[i];
+        const double t1 = cuts[i + 1];
+        if (!(t1 > t0)) continue;
+        const double px0 = std::clamp(x0 + (x1 - x0) * t0, 0.0, width);
+        const double px1 = std::clamp(x0 + (x1 - x0) * t1, 0.0, width);
+        AccumulatePiece(cover, px0, px1, dy * (t1 - t0), lo, hi);
+    }
+}
+
+// Running sums of one row of differences, in place.
+void PrefixSum(std::uint32_t* p, std::int32_t n) {
+    std::int32_t i = 0;
+#if QV_FRAME_SSE2
+    __m128i carry = _mm_setzero_si128();
+    for (; i + 4 <= n; i += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
+        v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
+        v = _mm_add_epi32(v, carry);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+        carry = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+    }
+    std::uint32_t sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(carry));
+#else
+    std::uint32_t sum = 0;
+#endif
+    for (; i < n; ++i) {
+        sum += p[i];
+        p[i] = sum;
+    }
+}
+
 }  // namespace
 
 FrameAccumulator::FrameAccumulator(Surface& surface) : surface_(surface) {}
 
 void FrameAccumulator::BeginFrame(std::int32_t, std::int32_t) {
-    if (surface_.bits != nullptr) std::memset(surface_.bits, 0, surface_.byteSize);
     drawable_ = surface_.Drawable();
+    if (!drawable_ && surface_.bits != nullptr) std::memset(surface_.bits, 0, surface_.byteSize);
     any_ = false;
     passes_.clear();
-    if (drawable_) cover_.assign(static_cast<std::size_t>(surface_.width) + 2, 0.0f);
 }
 
 void FrameAccumulator::BeginPass(const PassInfo& pass) {
@@ -79,286 +182,419 @@ void FrameAccumulator::FillTriangle(const Triangle& t) {
 }
 
 void FrameAccumulator::EndFrame() {
-    if (!drawable_ || !any_) return;
-    // Lines that are drawn once per pass with the same count are the blur's
-    // nested lines; anything else is rasterised triangle by triangle.
+    if (!drawable_) return;
+    const std::size_t pixels = static_cast<std::size_t>(surface_.width) * static_cast<std::size_t>(surface_.height);
+    // Whatever the buffer holds beyond the picture is cleared as well.
+    if (surface_.byteSize > pixels * 4u) {
+        std::memset(reinterpret_cast<unsigned char*>(surface_.bits) + pixels * 4u, 0, surface_.byteSize - pixels * 4u);
+    }
+    if (!any_) {
+        std::memset(surface_.bits, 0, pixels * 4u);
+        return;
+    }
+    const std::uint32_t r = (rgb_ >> 16) & 0xFFu, g = (rgb_ >> 8) & 0xFFu, b = rgb_ & 0xFFu;
+    for (std::uint32_t a = 0; a < 256; ++a) {
+        pixelOf_[a] = (a << 24) | (((r * a + 127) / 255) << 16) | (((g * a + 127) / 255) << 8) | ((b * a + 127) / 255);
+    }
+
+    // Passes of equal length whose lines keep their corners are the blur's
+    // nested lines; anything else is filled triangle by triangle.
     bool nested = passes_.size() > 1;
     for (const auto& p : passes_) nested = nested && p.size() == passes_.front().size();
     const std::size_t lines = nested ? passes_.front().size() : 0;
-
-    // First every line's inside, then, knowing where the picture is already
-    // opaque, the edges that can still change a pixel.
-    for (Phase phase : {Phase::kInside, Phase::kEdges}) {
-        if (nested) {
-            for (std::size_t i = 0; i < lines; ++i) {
-                BuildLine(i);
-                RasteriseLine(phase);
-            }
-        } else {
-            for (const auto& p : passes_) {
-                for (const Triangle& t : p) {
-                    tris_.clear();
-                    edges_.clear();
-                    AddTriangle(t, static_cast<float>(t.argb >> 24) / 255.0f);
-                    full_ = static_cast<float>(t.argb >> 24) / 255.0f;
-                    RasteriseLine(phase);
-                }
-            }
+    for (std::size_t i = 0; i < lines && nested; ++i) {
+        const Triangle& a = passes_.front()[i];
+        for (const auto& p : passes_) {
+            const Triangle& t = p[i];
+            nested = nested && t.c1X == a.c1X && t.c1Y == a.c1Y && t.c2X == a.c2X && t.c2Y == a.c2Y;
         }
-        if (phase == Phase::kInside) SumRows();
     }
-    Resolve();
-}
 
-void FrameAccumulator::BuildLine(std::size_t line) {
-    tris_.clear();
     edges_.clear();
-    float transmittance = 1.0f;
-    for (const auto& p : passes_) {
-        const Triangle& t = p[line];
-        const float a = static_cast<float>(t.argb >> 24) / 255.0f;
-        AddTriangle(t, transmittance * a);
-        transmittance *= 1.0f - a;
-    }
-    full_ = 1.0f - transmittance;
-}
-
-void FrameAccumulator::AddTriangle(const Triangle& t, float weight) {
-    if (weight <= 0.0f) return;
-    const double x[3] = {t.tipX + kPixelCentre, t.c1X + kPixelCentre, t.c2X + kPixelCentre};
-    const double y[3] = {t.tipY + kPixelCentre, t.c1Y + kPixelCentre, t.c2Y + kPixelCentre};
-    const double twiceArea = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
-    if (twiceArea == 0.0) return;
-    // Walking down an edge, the area to its right counts +1; orient every
-    // triangle so that its inside sums to +weight.
-    const float oriented = twiceArea > 0.0 ? -weight : weight;
-    for (int e = 0; e < 3; ++e) {
-        const int n = (e + 1) % 3;
-        if (y[e] == y[n]) continue;
-        const bool down = y[e] < y[n];
-        const double ax = down ? x[e] : x[n], ay = down ? y[e] : y[n];
-        const double bx = down ? x[n] : x[e], by = down ? y[n] : y[e];
-        edges_.push_back(Edge{ay, by, ax, (bx - ax) / (by - ay), down ? oriented : -oriented});
-    }
-    int order[3] = {0, 1, 2};
-    std::sort(order, order + 3, [&y](int a, int b) { return y[a] < y[b]; });
-    Tri tri{};
-    tri.xa = x[order[0]], tri.ya = y[order[0]];
-    tri.xb = x[order[1]], tri.yb = y[order[1]];
-    tri.xc = x[order[2]], tri.yc = y[order[2]];
-    tri.sAC = (tri.xc - tri.xa) / (tri.yc - tri.ya);
-    tri.sAB = tri.yb > tri.ya ? (tri.xb - tri.xa) / (tri.yb - tri.ya) : 0.0;
-    tri.sBC = tri.yc > tri.yb ? (tri.xc - tri.xb) / (tri.yc - tri.yb) : 0.0;
-    tris_.push_back(tri);
-}
-
-// The triangle's horizontal section at y, which lies within [ya, yc].
-void FrameAccumulator::Section(const Tri& t, double y, double& lo, double& hi) noexcept {
-    const double xLong = t.xa + (y - t.ya) * t.sAC;
-    double xShort;
-    if (y <= t.yb) {
-        xShort = t.yb > t.ya ? t.xa + (y - t.ya) * t.sAB : t.xb;
+    shapes_.clear();
+    if (nested) {
+        std::vector<const Triangle*> members(passes_.size());
+        std::vector<float> weights(passes_.size());
+        for (std::size_t i = 0; i < lines; ++i) {
+            float transmittance = 1.0f;
+            for (std::size_t k = 0; k < passes_.size(); ++k) {
+                const Triangle& t = passes_[k][i];
+                const float a = static_cast<float>(t.argb >> 24) / 255.0f;
+                members[k] = &t;
+                weights[k] = transmittance * a;
+                transmittance *= 1.0f - a;
+            }
+            BuildShape(members.data(), members.size(), weights.data());
+        }
     } else {
-        xShort = t.xb + (y - t.yb) * t.sBC;
+        for (const auto& p : passes_) {
+            for (const Triangle& t : p) {
+                const Triangle* member = &t;
+                const float weight = static_cast<float>(t.argb >> 24) / 255.0f;
+                BuildShape(&member, 1, &weight);
+            }
+        }
     }
-    lo = std::min(xLong, xShort);
-    hi = std::max(xLong, xShort);
+    Sweep();
 }
 
-void FrameAccumulator::RasteriseLine(Phase phase) {
-    if (tris_.empty()) return;
-    double top = tris_.front().ya, bottom = tris_.front().yc;
-    for (const Tri& t : tris_) {
-        top = std::min(top, t.ya);
-        bottom = std::max(bottom, t.yc);
-    }
-    const int firstRow = static_cast<int>(std::max(0.0, std::floor(top)));
-    const int lastRow =
-        static_cast<int>(std::min(static_cast<double>(surface_.height - 1), std::ceil(bottom) - 1));
-    const double width = surface_.width;
-    const std::uint32_t full = LogTable()[static_cast<std::size_t>(std::min(1.0f, full_) * kCoverageSteps + 0.5f)];
-    for (int row = firstRow; row <= lastRow; ++row) {
-        const double y0 = row, y1 = row + 1.0;
-        // Cells inside every triangle of the line, and the cells any of them touches.
-        double insideLo = -1e300, insideHi = 1e300;
-        double extentLo = 1e300, extentHi = -1e300;
-        for (const Tri& t : tris_) {
-            if (t.yc < y0 || t.ya > y1) {
-                insideHi = -1e300;  // a triangle that misses the row leaves no common inside
-                continue;
-            }
-            double lo0, hi0, lo1, hi1;
-            Section(t, std::max(y0, t.ya), lo0, hi0);
-            Section(t, std::min(y1, t.yc), lo1, hi1);
-            if (t.ya <= y0 && t.yc >= y1) {
-                insideLo = std::max(insideLo, std::max(lo0, lo1));
-                insideHi = std::min(insideHi, std::min(hi0, hi1));
-            } else {
-                insideHi = -1e300;
-            }
-            extentLo = std::min(extentLo, std::min(lo0, lo1));
-            extentHi = std::max(extentHi, std::max(hi0, hi1));
-            if (t.yb > y0 && t.yb < y1) {
-                extentLo = std::min(extentLo, t.xb);
-                extentHi = std::max(extentHi, t.xb);
-            }
+void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t count, const float* weights) {
+    Shape shape{};
+    const std::int32_t height = surface_.height;
+    double top = 1e300, bottom = -1e300;
+    for (int e = 0; e < 3; ++e) {
+        Family& f = shape.family[e];
+        f.begin = static_cast<std::uint32_t>(edges_.size());
+        const int n = (e + 1) % 3;
+        for (std::size_t k = 0; k < count; ++k) {
+            if (!(weights[k] > 0.0f)) continue;
+            const Triangle& t = *members[k];
+            const double x[3] = {t.tipX + kPixelCentre, t.c1X + kPixelCentre, t.c2X + kPixelCentre};
+            const double y[3] = {t.tipY + kPixelCentre, t.c1Y + kPixelCentre, t.c2Y + kPixelCentre};
+            const double twiceArea = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
+            if (twiceArea == 0.0 || y[e] == y[n]) continue;
+            // Walking down an edge, the area to its right counts +1; orient
+            // every triangle so that its inside sums to +weight.
+            const float oriented = twiceArea > 0.0 ? -weights[k] : weights[k];
+            const bool down = y[e] < y[n];
+            const double ax = down ? x[e] : x[n], ay = down ? y[e] : y[n];
+            const double bx = down ? x[n] : x[e], by = down ? y[n] : y[e];
+            edges_.push_back(Edge{ay, by, ax, (bx - ax) / (by - ay), down ? oriented : -oriented});
         }
-        // Inside cells as [insideFirst, insideEnd), clipped to the picture;
-        // a line that starts left of it is inside from column 0.
-        int insideFirst = 0, insideEnd = 0;
-        if (insideHi - insideLo >= 1.0 && insideHi > 0.0 && insideLo < width) {
-            insideFirst = static_cast<int>(std::max(0.0, std::ceil(insideLo)));
-            insideEnd = static_cast<int>(std::min(width, std::floor(insideHi)));
-            if (insideEnd <= insideFirst) insideFirst = insideEnd = 0;
+        f.end = static_cast<std::uint32_t>(edges_.size());
+        if (f.begin == f.end) continue;
+        double minTop = 1e300, maxTop = -1e300, minBottom = 1e300, maxBottom = -1e300;
+        float sum = 0.0f;
+        for (std::uint32_t i = f.begin; i < f.end; ++i) {
+            const Edge& d = edges_[i];
+            minTop = std::min(minTop, d.yTop);
+            maxTop = std::max(maxTop, d.yTop);
+            minBottom = std::min(minBottom, d.yBottom);
+            maxBottom = std::max(maxBottom, d.yBottom);
+            sum += d.weight;
         }
-        std::uint32_t* acc = surface_.bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(surface_.width);
-        if (phase == Phase::kInside) {
-            if (insideEnd > insideFirst) {
-                acc[insideFirst] += full;
-                if (insideEnd < surface_.width) acc[insideEnd] -= full;
-            }
+        top = std::min(top, minTop);
+        bottom = std::max(bottom, maxBottom);
+        f.height = sum;
+        f.activeLo = ClampRow(std::floor(minTop), height);
+        f.activeHi = ClampRow(std::ceil(maxBottom), height);
+        f.fastLo = ClampRow(std::ceil(maxTop), height);
+        f.fastHi = ClampRow(std::floor(minBottom), height);
+        if (f.fastLo >= f.fastHi) {
+            f.fastLo = f.fastHi = 0;
             continue;
         }
-        if (!(extentHi > 0.0) || !(extentLo < width)) continue;
-        const int first = static_cast<int>(std::max(0.0, std::floor(extentLo)));
-        const int last = static_cast<int>(std::min(width - 1.0, std::floor(extentHi)));
-        bool open = false;
-        for (int c = first; c <= last && !open; ++c) {
-            if (c == insideFirst && insideEnd > insideFirst) c = insideEnd;
-            if (c <= last && acc[c] < kSaturated) open = true;
+        // The lowest member over the fast rows is concave in y and the
+        // highest convex, so the chords through their ends bound them all.
+        const double y0 = f.fastLo, y1 = f.fastHi;
+        double lo0 = 1e300, lo1 = 1e300, hi0 = -1e300, hi1 = -1e300;
+        for (std::uint32_t i = f.begin; i < f.end; ++i) {
+            const Edge& d = edges_[i];
+            const double x0 = d.xAtTop + (y0 - d.yTop) * d.slope;
+            const double x1 = d.xAtTop + (y1 - d.yTop) * d.slope;
+            lo0 = std::min(lo0, x0), lo1 = std::min(lo1, x1);
+            hi0 = std::max(hi0, x0), hi1 = std::max(hi1, x1);
         }
-        if (!open) continue;
-        ranges_.clear();
-        for (const Edge& e : edges_) {
-            if (e.yTop < y1 && e.yBottom > y0) AccumulateEdgeInRow(e, row);
+        f.loS = (lo1 - lo0) / (y1 - y0);
+        f.hiS = (hi1 - hi0) / (y1 - y0);
+        // Row r spans [r, r + 1]: its lowest x is at whichever end the chord falls to.
+        f.loA = lo0 + std::min(0.0, f.loS) - kBoundMargin;
+        f.hiA = hi0 + std::max(0.0, f.hiS) + kBoundMargin;
+    }
+    if (top > bottom) return;
+    shape.rowFirst = std::max<std::int32_t>(0, ClampRow(std::floor(top), height));
+    shape.rowLast = std::min<std::int32_t>(height - 1, ClampRow(std::ceil(bottom), height) - 1);
+    if (shape.rowFirst > shape.rowLast) return;
+    // The longest run of rows that two opposite families cross whole while
+    // the third is away.
+    shape.segLo = shape.segHi = 0;
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        for (std::uint32_t j = i + 1; j < 3; ++j) {
+            const Family& a = shape.family[i];
+            const Family& b = shape.family[j];
+            if (a.begin == a.end || b.begin == b.end || a.fastLo >= a.fastHi || b.fastLo >= b.fastHi) continue;
+            if (!((a.height > 0.0f && b.height < 0.0f) || (a.height < 0.0f && b.height > 0.0f))) continue;
+            std::int32_t lo = std::max({a.fastLo, b.fastLo, shape.rowFirst});
+            std::int32_t hi = std::min({a.fastHi, b.fastHi, shape.rowLast + 1});
+            const Family& t = shape.family[3 - i - j];
+            if (t.begin != t.end && t.activeLo < hi && t.activeHi > lo) {
+                if (t.activeLo - lo >= hi - t.activeHi) {
+                    hi = t.activeLo;
+                } else {
+                    lo = t.activeHi;
+                }
+            }
+            if (hi - lo > shape.segHi - shape.segLo) {
+                shape.segLo = lo;
+                shape.segHi = hi;
+                shape.left = a.height > 0.0f ? i : j;
+                shape.right = a.height > 0.0f ? j : i;
+            }
         }
-        WriteRow(acc, insideFirst, insideEnd);
+    }
+    shapes_.push_back(shape);
+}
+
+void FrameAccumulator::Sweep() {
+    const std::int32_t width = surface_.width;
+    const std::int32_t height = surface_.height;
+    acc_.assign(static_cast<std::size_t>(width) + 1, 0u);
+    cover_.assign(static_cast<std::size_t>(width) + 2, 0.0f);
+
+    // Shapes in the order of their first row.
+    std::vector<std::uint32_t> startOf(static_cast<std::size_t>(height) + 1, 0u);
+    for (const Shape& s : shapes_) ++startOf[static_cast<std::size_t>(s.rowFirst) + 1];
+    for (std::int32_t r = 0; r < height; ++r) startOf[static_cast<std::size_t>(r) + 1] += startOf[static_cast<std::size_t>(r)];
+    std::vector<std::uint32_t> order(shapes_.size());
+    {
+        std::vector<std::uint32_t> next(startOf.begin(), startOf.end() - 1);
+        for (std::uint32_t i = 0; i < shapes_.size(); ++i) {
+            order[next[static_cast<std::size_t>(shapes_[i].rowFirst)]++] = i;
+        }
+    }
+
+    std::vector<Active> active;
+    std::size_t nextShape = 0;
+    std::uint32_t* acc = acc_.data();
+    for (std::int32_t row = 0; row < height; ++row) {
+        while (nextShape < order.size() && shapes_[order[nextShape]].rowFirst == row) {
+            active.push_back(MakeActive(order[nextShape++]));
+        }
+        clusters_.clear();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < active.size(); ++i) {
+            const Active& a = active[i];
+            if (row >= a.segLo && row < a.segHi) {
+                FastRow(a, row, acc);
+            } else {
+                SpansAndClusters(a.shape, row, acc);
+            }
+            if (a.rowLast > row) {
+                if (kept != i) active[kept] = a;
+                ++kept;
+            }
+        }
+        active.resize(kept);
+        PrefixSum(acc, width);
+        for (const Cluster& c : clusters_) EdgeCells(c, row, acc);
+        ResolveRow(acc, surface_.bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width));
     }
 }
 
-void FrameAccumulator::AccumulateEdgeInRow(const Edge& e, int row) {
-    const double yTop = std::max(static_cast<double>(row), e.yTop);
-    const double yBottom = std::min(static_cast<double>(row) + 1.0, e.yBottom);
-    if (!(yBottom > yTop)) return;
-    const double x0 = e.xAtTop + (yTop - e.yTop) * e.slope;
-    const double x1 = e.xAtTop + (yBottom - e.yTop) * e.slope;
-    const double dy = static_cast<double>(e.weight) * (yBottom - yTop);
-    const double width = surface_.width;
-    if (x0 >= 0.0 && x1 >= 0.0 && x0 <= width && x1 <= width) {
-        AccumulatePiece(x0, x1, dy);
+FrameAccumulator::Active FrameAccumulator::MakeActive(std::uint32_t shapeIndex) const {
+    const Shape& shape = shapes_[shapeIndex];
+    Active a{};
+    a.shape = shapeIndex;
+    a.rowLast = shape.rowLast;
+    a.segLo = shape.segLo;
+    a.segHi = shape.segHi;
+    if (a.segLo >= a.segHi) return a;
+    const std::uint32_t side[2] = {shape.left, shape.right};
+    for (int k = 0; k < 2; ++k) {
+        const Family& f = shape.family[side[k]];
+        const double r = a.segLo - f.fastLo;
+        a.lo[k] = f.loA + r * f.loS;
+        a.loS[k] = f.loS;
+        a.hi[k] = f.hiA + r * f.hiS;
+        a.hiS[k] = f.hiS;
+    }
+    a.heightL = shape.family[shape.left].height;
+    a.q = LogOf(LogTable().data(), a.heightL);
+    a.maskL = 1u << shape.left;
+    a.maskR = 1u << shape.right;
+    return a;
+}
+
+// A row where the shape is its two sides: the cells each side crosses, and
+// the constant inside between them.
+void FrameAccumulator::FastRow(const Active& a, std::int32_t row, std::uint32_t* acc) {
+    const double r = row - a.segLo;
+    const double lL = a.lo[0] + r * a.loS[0], hL = a.hi[0] + r * a.hiS[0];
+    const double lR = a.lo[1] + r * a.loS[1], hR = a.hi[1] + r * a.hiS[1];
+    const std::int32_t width = surface_.width;
+    const double w = width;
+    if (hR <= 0.0 || lL >= w) return;  // wholly left or right of the picture
+    if (lR < lL || hR < hL) {  // sides out of order: let the general path sort them
+        SpansAndClusters(a.shape, row, acc);
         return;
     }
-    // Split where the piece crosses the left and right borders, then clamp:
-    // area left of the picture lands whole in column 0, area right of it
-    // beyond the last column, where no pixel reads it.
-    double cuts[4] = {0.0, 1.0, 1.0, 1.0};
-    int cutCount = 1;
-    if (x0 != x1) {
-        for (double border : {0.0, width}) {
-            const double t = (border - x0) / (x1 - x0);
-            if (t > 0.0 && t < 1.0) cuts[cutCount++] = t;
-        }
-    }
-    if (cutCount == 3 && cuts[2] < cuts[1]) std::swap(cuts[1], cuts[2]);
-    cuts[cutCount] = 1.0;
-    for (int i = 0; i < cutCount; ++i) {
-        const double t0 = cuts[i];
-        const double t1 = cuts[i + 1];
-        if (!(t1 > t0)) continue;
-        const double px0 = std::clamp(x0 + (x1 - x0) * t0, 0.0, width);
-        const double px1 = std::clamp(x0 + (x1 - x0) * t1, 0.0, width);
-        AccumulatePiece(px0, px1, dy * (t1 - t0));
-    }
-}
-
-// A piece of edge inside one row and within [0, width]: each cell it crosses
-// gets the part of dy that lies to the cell's right, its neighbour the rest.
-void FrameAccumulator::AccumulatePiece(double x0, double x1, double dy) {
-    if (x0 > x1) std::swap(x0, x1);
-    const int c0 = static_cast<int>(x0);
-    const int c1 = static_cast<int>(x1);
-    ranges_.push_back(Range{c0, c1 + 1});
-    float* cover = cover_.data();
-    auto add = [cover](int cell, double part, double midFraction) {
-        cover[cell] += static_cast<float>(part * (1.0 - midFraction));
-        cover[cell + 1] += static_cast<float>(part * midFraction);
+    auto span = [acc, &a](std::int32_t from, std::int32_t to) {
+        if (to <= from) return;
+        acc[from] += a.q;
+        acc[to] -= a.q;
     };
-    if (c0 == c1) {
-        add(c0, dy, (x0 + x1) * 0.5 - c0);
+    if (hL <= 0.0) {
+        if (lR >= w) {
+            span(0, width);
+            return;
+        }
+        const std::int32_t fR = CellOf(lR, width);
+        span(0, fR);
+        clusters_.push_back(Cluster{a.shape, fR, CellOf(hR, width), a.heightL, a.maskR});
         return;
     }
-    const double dyPerX = dy / (x1 - x0);
-    add(c0, (c0 + 1 - x0) * dyPerX, (x0 + c0 + 1) * 0.5 - c0);
-    for (int c = c0 + 1; c < c1; ++c) add(c, dyPerX, 0.5);
-    add(c1, (x1 - c1) * dyPerX, (x1 - c1) * 0.5);
+    const std::int32_t fL = CellOf(lL, width), lastL = CellOf(hL, width);
+    if (lR >= w) {
+        clusters_.push_back(Cluster{a.shape, fL, lastL, 0.0f, a.maskL});
+        span(lastL + 1, width);
+        return;
+    }
+    const std::int32_t fR = CellOf(lR, width), lastR = CellOf(hR, width);
+    if (fR <= lastL) {
+        clusters_.push_back(Cluster{a.shape, fL, std::max(lastL, lastR), 0.0f, a.maskL | a.maskR});
+        return;
+    }
+    clusters_.push_back(Cluster{a.shape, fL, lastL, 0.0f, a.maskL});
+    span(lastL + 1, fR);
+    clusters_.push_back(Cluster{a.shape, fR, lastR, a.heightL, a.maskR});
 }
 
-// Adds the row's -ln(1 - coverage) to the cells its edges touch and to the
-// cells between them, except the inside cells that the first phase filled.
-void FrameAccumulator::WriteRow(std::uint32_t* acc, int insideFirst, int insideEnd) {
-    if (ranges_.empty()) return;
-    std::sort(ranges_.begin(), ranges_.end(), [](const Range& a, const Range& b) { return a.first < b.first; });
-    const auto& logOf = LogTable();
-    float* cover = cover_.data();
-    const int width = surface_.width;
-    auto logAt = [&logOf](float sum) {
-        const float a = std::min(1.0f, std::max(0.0f, sum));
-        return logOf[static_cast<std::size_t>(a * kCoverageSteps + 0.5f)];
-    };
-    // Between touched cells the coverage is constant: fill [from, to) with it.
-    auto fill = [&](int from, int to, std::uint32_t q) {
+void FrameAccumulator::SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc) {
+    const Shape& shape = shapes_[shapeIndex];
+    const std::int32_t width = surface_.width;
+    const double w = width;
+    const std::uint32_t* logOf = LogTable().data();
+    Item items[3];
+    int count = 0;
+    float off = 0.0f;  // coverage of pieces left of the picture
+    for (std::uint32_t e = 0; e < 3; ++e) {
+        const Family& f = shape.family[e];
+        if (f.begin == f.end || row < f.activeLo || row >= f.activeHi) continue;
+        double lo, hi;
+        float h;
+        if (row >= f.fastLo && row < f.fastHi) {
+            const double r = row - f.fastLo;
+            lo = f.loA + r * f.loS;
+            hi = f.hiA + r * f.hiS;
+            h = f.height;
+        } else {
+            lo = 1e300, hi = -1e300, h = 0.0f;
+            const double y0 = row, y1 = row + 1.0;
+            for (std::uint32_t i = f.begin; i < f.end; ++i) {
+                const Edge& d = edges_[i];
+                const double yTop = std::max(y0, d.yTop), yBottom = std::min(y1, d.yBottom);
+                if (!(yBottom > yTop)) continue;
+                const double x0 = d.xAtTop + (yTop - d.yTop) * d.slope;
+                const double x1 = d.xAtTop + (yBottom - d.yTop) * d.slope;
+                lo = std::min(lo, std::min(x0, x1));
+                hi = std::max(hi, std::max(x0, x1));
+                h += static_cast<float>(d.weight * (yBottom - yTop));
+            }
+            if (lo > hi) continue;
+        }
+        if (hi <= 0.0) {
+            off += h;
+        } else if (lo < w) {
+            items[count++] = Item{CellOf(lo, width), CellOf(hi, width), h, 1u << e};
+        }
+    }
+    // Families whose cells overlap are one cluster.
+    for (int i = 1; i < count; ++i) {
+        for (int j = i; j > 0 && items[j].first < items[j - 1].first; --j) std::swap(items[j], items[j - 1]);
+    }
+    int merged = 0;
+    for (int i = 0; i < count; ++i) {
+        if (merged > 0 && items[i].first <= items[merged - 1].last) {
+            Item& m = items[merged - 1];
+            m.last = std::max(m.last, items[i].last);
+            m.height += items[i].height;
+            m.mask |= items[i].mask;
+        } else {
+            items[merged++] = items[i];
+        }
+    }
+    // Between the clusters the shape's coverage is constant: a span.
+    float coverage = off;
+    std::int32_t from = 0;
+    auto span = [&](std::int32_t to) {
+        if (to <= from) return;
+        const std::uint32_t q = LogOf(logOf, coverage);
         if (q == 0) return;
-        to = std::min(to, width);
-        for (int c = from; c < std::min(to, insideFirst); ++c) acc[c] += q;
-        for (int c = std::max(from, insideEnd); c < to; ++c) acc[c] += q;
+        acc[from] += q;
+        acc[to] -= q;
     };
-    float sum = 0.0f;
-    int next = ranges_.front().first;  // first cell not yet written
-    std::size_t i = 0;
-    while (i < ranges_.size()) {
-        const int first = ranges_[i].first;
-        int last = ranges_[i].last;
-        for (++i; i < ranges_.size() && ranges_[i].first <= last + 1; ++i) last = std::max(last, ranges_[i].last);
-        fill(next, first, logAt(sum));
-        for (int c = first; c <= last; ++c) {
-            sum += cover[c];
-            cover[c] = 0.0f;
-            if (c >= width || (c >= insideFirst && c < insideEnd)) continue;
-            acc[c] += logAt(sum);
-        }
-        next = last + 1;
+    for (int i = 0; i < merged; ++i) {
+        span(items[i].first);
+        clusters_.push_back(Cluster{shapeIndex, items[i].first, items[i].last, coverage, items[i].mask});
+        coverage += items[i].height;
+        from = items[i].last + 1;
     }
+    span(width);
 }
 
-// The first phase wrote differences; from here on the cells hold sums.
-void FrameAccumulator::SumRows() {
-    const std::size_t width = static_cast<std::size_t>(surface_.width);
-    for (std::int32_t row = 0; row < surface_.height; ++row) {
-        std::uint32_t* p = surface_.bits + static_cast<std::size_t>(row) * width;
-        std::uint32_t sum = 0;
-        for (std::size_t x = 0; x < width; ++x) {
-            sum += p[x];
-            p[x] = sum;
+void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
+    bool open = false;
+    for (std::int32_t x = c.first; x <= c.last && !open; ++x) open = acc[x] < kSaturated;
+    if (!open) return;
+    const Shape& shape = shapes_[c.shape];
+    const std::int32_t width = surface_.width;
+    const double w = width;
+    float* cover = cover_.data();
+    std::int32_t lo = width + 2, hi = -1;
+    float base = c.base;
+    const double y0 = row, y1 = row + 1.0;
+    for (std::uint32_t e = 0; e < 3; ++e) {
+        if ((c.mask & (1u << e)) == 0) continue;
+        const Family& f = shape.family[e];
+        for (std::uint32_t i = f.begin; i < f.end; ++i) {
+            const Edge& d = edges_[i];
+            const double yTop = std::max(y0, d.yTop), yBottom = std::min(y1, d.yBottom);
+            if (!(yBottom > yTop)) continue;
+            const double x0 = d.xAtTop + (yTop - d.yTop) * d.slope;
+            const double x1 = d.xAtTop + (yBottom - d.yTop) * d.slope;
+            const double dy = static_cast<double>(d.weight) * (yBottom - yTop);
+            if (std::max(x0, x1) <= 0.0) {
+                base += static_cast<float>(dy);
+            } else if (std::min(x0, x1) < w) {
+                AccumulateClipped(cover, x0, x1, dy, w, lo, hi);
+            }
         }
     }
+    const std::uint32_t* logOf = LogTable().data();
+    float sum = base;
+    const std::int32_t start = std::min(lo, c.first);
+    for (std::int32_t x = start; x <= c.last; ++x) {
+        sum += cover[x];
+        if (x >= c.first && acc[x] < kSaturated) acc[x] += LogOf(logOf, sum);
+    }
+    if (hi >= lo) std::fill(cover + lo, cover + hi + 1, 0.0f);
 }
 
-void FrameAccumulator::Resolve() {
-    const auto& alphaOf = AlphaTable();
-    std::array<std::uint32_t, 256> pixelOf{};
-    const std::uint32_t r = (rgb_ >> 16) & 0xFFu, g = (rgb_ >> 8) & 0xFFu, b = rgb_ & 0xFFu;
-    for (std::uint32_t a = 0; a < 256; ++a) {
-        pixelOf[a] = (a << 24) | (((r * a + 127) / 255) << 16) | (((g * a + 127) / 255) << 8) | ((b * a + 127) / 255);
-    }
-    const std::uint32_t opaque = pixelOf[255];
-    const std::size_t width = static_cast<std::size_t>(surface_.width);
-    for (std::int32_t row = 0; row < surface_.height; ++row) {
-        std::uint32_t* p = surface_.bits + static_cast<std::size_t>(row) * width;
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::uint32_t sum = p[x];
-            p[x] = sum >= kSaturated ? opaque : pixelOf[alphaOf[sum]];
+void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const {
+    const std::uint8_t* alphaOf = AlphaTable().data();
+    const std::uint32_t opaque = pixelOf_[255];
+    const std::int32_t width = surface_.width;
+    std::int32_t x = 0;
+    auto one = [&](std::int32_t i) {
+        const std::uint32_t sum = acc[i];
+        pixels[i] = sum >= kSaturated ? opaque : pixelOf_[alphaOf[sum]];
+        acc[i] = 0;
+    };
+#if QV_FRAME_SSE2
+    // Runs of empty or opaque pixels, four at a time.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bias = _mm_set1_epi32(static_cast<int>(0x80000000u));
+    const __m128i below = _mm_set1_epi32(static_cast<int>(kSaturated ^ 0x80000000u));
+    const __m128i opaque4 = _mm_set1_epi32(static_cast<int>(opaque));
+    for (; x + 4 <= width; x += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + x));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, zero)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + x), zero);
+            continue;
         }
+        // Unsigned sum >= kSaturated, as a signed compare of biased values.
+        const __m128i open = _mm_cmplt_epi32(_mm_xor_si128(v, bias), below);
+        if (_mm_movemask_epi8(open) == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + x), opaque4);
+        } else {
+            for (std::int32_t i = x; i < x + 4; ++i) one(i);
+            continue;
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + x), zero);
     }
+#endif
+    for (; x < width; ++x) one(x);
+    acc[width] = 0;
 }
 
 }  // namespace qv

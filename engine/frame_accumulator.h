@@ -3,10 +3,15 @@
 // Every line of a frame has the same RGB and the frame starts transparent, so
 // source-over of the lines commutes: the pixel's alpha is 1 - prod(1 - a_i c_i)
 // whatever the order. The accumulator therefore adds -ln(1 - a_i c_i) per pixel
-// in fixed point, in the surface's own memory, as differences along each row:
-// a line writes only where its coverage changes (its edges), never across its
-// inside. One pass over the surface at the end turns the running sums into
-// premultiplied pixels; it replaces the clear.
+// in fixed point and converts the sums into premultiplied pixels once.
+//
+// The picture is swept row by row, not line by line: every line crossing the
+// row writes into one small row buffer that stays in the first-level cache,
+// and the finished row is stored into the surface once (which replaces the
+// clear). Within a row a line is an inside span of constant coverage, kept as
+// two differences, and one short run of cells at each side where its edges
+// pass; those cells get their exact area coverage, and only when the row is
+// not already opaque there from the inside spans of all the lines.
 //
 // The blur passes draw the same lines nested inside each other (same corners,
 // tips further out). A point inside pass k is inside every earlier pass, so a
@@ -14,7 +19,9 @@
 // That makes the line's alpha linear in the coverages, sum_k (T_{k-1} - T_k) c_k:
 // the twelve triangles of a line are accumulated as one weighted shape, and
 // their near-coincident edges do not darken each other the way twelve
-// separately composited triangles would.
+// separately composited triangles would. The twelve edges on one side of a
+// line all pass through the same outer corner, so away from the tips two of
+// them bound all twelve, and the row costs little more than a plain line's.
 #pragma once
 
 #include <cstdint>
@@ -29,51 +36,86 @@ class FrameAccumulator final : public TriangleSink {
 public:
     explicit FrameAccumulator(Surface& surface);
 
-    // Clears the surface (all of byteSize when bits is not null).
+    // A surface that cannot be drawn is cleared here (all of byteSize when
+    // bits is not null); a drawable one is written whole by EndFrame.
     void BeginFrame(std::int32_t width, std::int32_t height) override;
     void BeginPass(const PassInfo& pass) override;
     void FillTriangle(const Triangle& t) override;
-    // Rasterises what was collected and converts the sums into pixels.
+    // Rasterises what was collected and writes every pixel of the surface.
     void EndFrame() override;
 
     // Fixed-point units of -ln(transmittance) per 1.0.
     static constexpr std::uint32_t kLogScale = 8192;
 
 private:
+    // One edge of one triangle: x = xAtTop + (y - yTop) * slope for y in
+    // [yTop, yBottom], yTop < yBottom. weight is signed: the area to the
+    // edge's right counts +weight when walking down.
     struct Edge {
-        double yTop, yBottom;  // yTop < yBottom
-        double xAtTop, slope;  // x = xAtTop + (y - yTop) * slope
-        float weight;          // signed: +inside lies to the edge's right when walking down
+        double yTop, yBottom;
+        double xAtTop, slope;
+        float weight;
     };
-    struct Range {
-        int first, last;  // cells, inclusive
+    // The edges of one line in one role (tip to corner 1, corner 1 to
+    // corner 2, corner 2 to tip), one per pass.
+    struct Family {
+        std::uint32_t begin = 0, end = 0;  // into edges_
+        std::int32_t activeLo = 0, activeHi = 0;  // rows any member touches: [lo, hi)
+        std::int32_t fastLo = 0, fastHi = 0;      // rows every member spans whole: [lo, hi)
+        // In the fast rows the members lie within [loA + r*loS, hiA + r*hiS].
+        double loA = 0, loS = 0, hiA = 0, hiS = 0;
+        float height = 0;  // signed weighted height of a whole row
     };
-    struct Tri {  // vertices by rising y, and the inverse slopes of the three sides
-        double xa, ya, xb, yb, xc, yc;
-        double sAC, sAB, sBC;
+    struct Shape {
+        Family family[3];
+        std::int32_t rowFirst, rowLast;
+        // Rows [segLo, segHi) where exactly two families are active, each
+        // spanning the whole row: the line's left and right sides.
+        std::int32_t segLo, segHi;
+        std::uint32_t left, right;  // their family indices
     };
-    enum class Phase { kInside, kEdges };
+    // What a row needs of an active shape, kept together so that the sweep
+    // reads the active shapes one after another.
+    struct Active {
+        double lo[2], loS[2], hi[2], hiS[2];  // left and right side bounds at segLo, per row
+        float heightL;                         // coverage between the sides
+        std::uint32_t q;                       // its fixed-point log
+        std::int32_t segLo, segHi, rowLast;
+        std::uint32_t shape;
+        std::uint32_t maskL, maskR;
+    };
+    struct Cluster {  // cells of one row where a shape's edges pass
+        std::uint32_t shape;
+        std::int32_t first, last;
+        float base;          // the shape's coverage just left of `first`
+        std::uint32_t mask;  // families whose members pass here
+    };
+    struct Item {  // one family's cells in one row
+        std::int32_t first, last;
+        float height;
+        std::uint32_t mask;
+    };
 
-    void BuildLine(std::size_t line);
-    void AddTriangle(const Triangle& t, float weight);
-    void RasteriseLine(Phase phase);
-    static void Section(const Tri& t, double y, double& lo, double& hi) noexcept;
-    void AccumulateEdgeInRow(const Edge& e, int row);
-    void AccumulatePiece(double x0, double x1, double dy);
-    void WriteRow(std::uint32_t* acc, int insideFirst, int insideEnd);
-    void SumRows();
-    void Resolve();
+    void BuildShape(const Triangle* const* members, std::size_t count, const float* weights);
+    void Sweep();
+    void SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc);
+    void FastRow(const Active& a, std::int32_t row, std::uint32_t* acc);
+    Active MakeActive(std::uint32_t shapeIndex) const;
+    void EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc);
+    void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const;
 
     Surface& surface_;
     bool drawable_ = false;
     bool any_ = false;
     std::uint32_t rgb_ = 0;
     std::vector<std::vector<Triangle>> passes_;
-    std::vector<Edge> edges_;  // of the line being drawn
-    std::vector<Tri> tris_;
-    float full_ = 0.0f;  // the line's alpha where all its triangles cover
-    std::vector<float> cover_;  // one row of weighted signed area, width + 2 cells
-    std::vector<Range> ranges_;  // cells touched in the current row
+    std::vector<Edge> edges_;
+    std::vector<Shape> shapes_;
+    std::vector<Cluster> clusters_;     // of the current row
+    std::vector<float> cover_;          // width + 2 cells of scratch
+    std::vector<std::uint32_t> acc_;    // the row being built, width + 1 cells
+    std::uint32_t pixelOf_[256] = {};
+    std::vector<std::uint32_t> pixelOfSum_;  // by quantised sum, up to saturation
 };
 
 }  // namespace qv
