@@ -30,9 +30,19 @@ constexpr double kMaxLogPerLine = 8.0;
 // overflow an int and add nothing.
 constexpr double kRowMargin = 4.0;
 
+// Lines this far apart in drawing order are tried as each other's cover.
+constexpr std::int64_t kOccluderReach = 6;
+
+// A hidden line keeps this much more than a cell from its cover's edges.
+constexpr double kHiddenMargin = 1.0 + 1.0 / 64.0;
+
 // Fast-row bounds are widened by this much so that rounding never leaves an
 // edge outside the cells that get its exact coverage.
 constexpr double kBoundMargin = 1.0 / 1024.0;
+
+// Sums are converted to pixels in steps of this many units, through a table
+// small enough for the first-level cache: at most 2.5e-4 of alpha.
+constexpr std::uint32_t kSumStep = 4;
 
 // The smallest sum that converts to alpha 255: 1 - exp(-L) >= 254.5 / 255.
 const std::uint32_t kSaturated =
@@ -133,11 +143,16 @@ void AccumulateClipped(float* cover, double x0, double x1, double dy, double wid
     }
 }
 
-// Running sums of one row of differences, in place.
-void PrefixSum(std::uint32_t* p, std::int32_t n) {
+// Running sums of one row of differences, in place, and beside them
+// open[c] = how many of the cells before c are below saturation.
+void SumRow(std::uint32_t* p, std::int32_t n, std::uint32_t* open) {
     std::int32_t i = 0;
+    open[0] = 0;
 #if QV_FRAME_SSE2
+    const __m128i bias = _mm_set1_epi32(static_cast<int>(0x80000000u));
+    const __m128i below = _mm_set1_epi32(static_cast<int>(kSaturated ^ 0x80000000u));
     __m128i carry = _mm_setzero_si128();
+    __m128i openCarry = _mm_setzero_si128();
     for (; i + 4 <= n; i += 4) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
@@ -145,6 +160,13 @@ void PrefixSum(std::uint32_t* p, std::int32_t n) {
         v = _mm_add_epi32(v, carry);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
         carry = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+        // -1 per open cell: counted negatively, stored negated.
+        __m128i m = _mm_cmplt_epi32(_mm_xor_si128(v, bias), below);
+        m = _mm_add_epi32(m, _mm_slli_si128(m, 4));
+        m = _mm_add_epi32(m, _mm_slli_si128(m, 8));
+        m = _mm_add_epi32(m, openCarry);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(open + i + 1), _mm_sub_epi32(_mm_setzero_si128(), m));
+        openCarry = _mm_shuffle_epi32(m, _MM_SHUFFLE(3, 3, 3, 3));
     }
     std::uint32_t sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(carry));
 #else
@@ -153,6 +175,7 @@ void PrefixSum(std::uint32_t* p, std::int32_t n) {
     for (; i < n; ++i) {
         sum += p[i];
         p[i] = sum;
+        open[i + 1] = open[i] + (sum < kSaturated ? 1u : 0u);
     }
 }
 
@@ -339,46 +362,84 @@ void FrameAccumulator::Sweep() {
     const std::int32_t width = surface_.width;
     const std::int32_t height = surface_.height;
     acc_.assign(static_cast<std::size_t>(width) + 1, 0u);
+    open_.assign(static_cast<std::size_t>(width) + 1, 0u);
+    // Sums to finished pixels, in steps of kSumStep.
+    const std::uint8_t* alphaOf = AlphaTable().data();
+    pixelOfSum_.resize(kSaturated / kSumStep + 1);
+    for (std::size_t i = 0; i < pixelOfSum_.size(); ++i) {
+        pixelOfSum_[i] = pixelOf_[alphaOf[std::min<std::size_t>(i * kSumStep, kSaturated - 1)]];
+    }
     cover_.assign(static_cast<std::size_t>(width) + 2, 0.0f);
 
-    // Shapes in the order of their first row.
+    // Each shape's rows, less the run of rows where other lines already
+    // make its every cell opaque; the pieces in the order of their first row.
+    actives_.clear();
+    actives_.reserve(shapes_.size());
+    for (std::uint32_t i = 0; i < shapes_.size(); ++i) actives_.push_back(MakeActive(i));
+    pieces_.clear();
+    for (std::uint32_t i = 0; i < shapes_.size(); ++i) {
+        const Shape& shape = shapes_[i];
+        std::int32_t hideLo = 0, hideHi = 0;
+        HiddenRows(i, hideLo, hideHi);
+        if (hideHi > hideLo) {
+            if (hideLo > shape.rowFirst) pieces_.push_back(Piece{i, shape.rowFirst, hideLo - 1});
+            if (hideHi <= shape.rowLast) pieces_.push_back(Piece{i, hideHi, shape.rowLast});
+        } else {
+            pieces_.push_back(Piece{i, shape.rowFirst, shape.rowLast});
+        }
+    }
     std::vector<std::uint32_t> startOf(static_cast<std::size_t>(height) + 1, 0u);
-    for (const Shape& s : shapes_) ++startOf[static_cast<std::size_t>(s.rowFirst) + 1];
+    for (const Piece& p : pieces_) ++startOf[static_cast<std::size_t>(p.first) + 1];
     for (std::int32_t r = 0; r < height; ++r) startOf[static_cast<std::size_t>(r) + 1] += startOf[static_cast<std::size_t>(r)];
-    std::vector<std::uint32_t> order(shapes_.size());
+    std::vector<std::uint32_t> order(pieces_.size());
     {
         std::vector<std::uint32_t> next(startOf.begin(), startOf.end() - 1);
-        for (std::uint32_t i = 0; i < shapes_.size(); ++i) {
-            order[next[static_cast<std::size_t>(shapes_[i].rowFirst)]++] = i;
+        for (std::uint32_t i = 0; i < pieces_.size(); ++i) {
+            order[next[static_cast<std::size_t>(pieces_[i].first)]++] = i;
         }
     }
 
     std::vector<Active> active;
-    std::size_t nextShape = 0;
+    std::size_t nextPiece = 0;
     std::uint32_t* acc = acc_.data();
     for (std::int32_t row = 0; row < height; ++row) {
-        while (nextShape < order.size() && shapes_[order[nextShape]].rowFirst == row) {
-            active.push_back(MakeActive(order[nextShape++]));
+        while (nextPiece < order.size() && pieces_[order[nextPiece]].first == row) {
+            const Piece& p = pieces_[order[nextPiece++]];
+            active.push_back(actives_[p.shape]);
+            active.back().rowLast = p.last;
         }
-        clusters_.clear();
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < active.size(); ++i) {
+        // At most three clusters per shape.
+        if (clusters_.size() < 3 * active.size()) clusters_.resize(3 * active.size());
+        Cluster* out = clusters_.data();
+        // The order of the shapes does not matter: a finished one is
+        // replaced by the last, which has not been visited in this row yet.
+        std::size_t count = active.size();
+        for (std::size_t i = 0; i < count;) {
             const Active& a = active[i];
             if (row >= a.segLo && row < a.segHi) {
-                FastRow(a, row, acc);
+                out = FastRow(a, row, acc, out);
             } else {
-                SpansAndClusters(a.shape, row, acc);
+                out = SpansAndClusters(a.shape, row, acc, out);
             }
             if (a.rowLast > row) {
-                if (kept != i) active[kept] = a;
-                ++kept;
+                ++i;
+            } else {
+                active[i] = active[--count];
             }
         }
-        active.resize(kept);
-        PrefixSum(acc, width);
-        for (const Cluster& c : clusters_) EdgeCells(c, row, acc);
+        active.resize(count);
+        // Most edge cells lie under other lines' insides: count the open
+        // cells once, so that a cluster is skipped in constant time.
+        std::uint32_t* open = open_.data();
+        SumRow(acc, width, open);
+        for (const Cluster* c = clusters_.data(); c != out; ++c) {
+            if (open[c->last + 1] != open[c->first]) EdgeCells(*c, row, acc);
+        }
         ResolveRow(acc, surface_.bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width));
     }
+#if QV_FRAME_SSE2
+    _mm_sfence();  // the streamed pixels are visible before the frame is shown
+#endif
 }
 
 FrameAccumulator::Active FrameAccumulator::MakeActive(std::uint32_t shapeIndex) const {
@@ -405,51 +466,114 @@ FrameAccumulator::Active FrameAccumulator::MakeActive(std::uint32_t shapeIndex) 
     return a;
 }
 
+// The longest run of rows in which the shape's every cell lies inside other
+// lines whose insides alone saturate the pixel; the shape adds nothing
+// there. A line hidden by hidden lines is still covered: each hides only
+// lines strictly narrower than itself, so the widest of a chain is drawn.
+void FrameAccumulator::HiddenRows(std::uint32_t i, std::int32_t& hideLo, std::int32_t& hideHi) const {
+    hideLo = hideHi = 0;
+    const Active& a = actives_[i];
+    if (a.segLo >= a.segHi) return;
+    struct Candidate {
+        std::int32_t lo, hi;
+        std::uint32_t q;
+    };
+    Candidate found[2 * kOccluderReach];
+    int count = 0;
+    const std::int64_t n = static_cast<std::int64_t>(actives_.size());
+    for (std::int64_t d = -kOccluderReach; d <= kOccluderReach; ++d) {
+        if (d == 0 || n < 2) continue;
+        const std::size_t j = static_cast<std::size_t>(((static_cast<std::int64_t>(i) + d) % n + n) % n);
+        if (j == i) continue;
+        const Active& b = actives_[j];
+        std::int32_t lo = std::max(a.segLo, b.segLo), hi = std::min(a.segHi, b.segHi);
+        if (lo >= hi || b.q == 0) continue;
+        // Row r is hidden when b's left side ends a cell before a begins and
+        // a ends a cell before b's right side begins: both linear in r.
+        auto gap = [](const Active& x, int xs, bool xHi, const Active& y, int ys, bool yHi, double r) {
+            const double vx = (xHi ? x.hi[xs] + (r - x.segLo) * x.hiS[xs] : x.lo[xs] + (r - x.segLo) * x.loS[xs]);
+            const double vy = (yHi ? y.hi[ys] + (r - y.segLo) * y.hiS[ys] : y.lo[ys] + (r - y.segLo) * y.loS[ys]);
+            return vx - vy - kHiddenMargin;
+        };
+        auto g1 = [&](double r) { return gap(a, 0, false, b, 0, true, r); };  // a's left low - b's left high
+        auto g2 = [&](double r) { return gap(b, 1, false, a, 1, true, r); };  // b's right low - a's right high
+        // Narrow [lo, hi) to where g1 >= 0 and g2 >= 0, from the linear forms.
+        auto narrow = [&](auto&& g) {
+            const double v0 = g(static_cast<double>(lo)), v1 = g(static_cast<double>(lo) + 1.0);
+            const double slope = v1 - v0;
+            if (slope == 0.0) {
+                if (!(v0 >= 0.0)) hi = lo;
+                return;
+            }
+            const double root = lo - v0 / slope;  // g(root) == 0
+            if (slope > 0.0) {
+                if (root > lo) lo = static_cast<std::int32_t>(std::min<double>(hi, std::ceil(root)));
+            } else {
+                if (root < hi - 1) hi = static_cast<std::int32_t>(std::max<double>(lo, std::floor(root) + 1.0));
+            }
+        };
+        narrow(g1);
+        narrow(g2);
+        // Rounding near the roots: trust only rows whose ends check out.
+        while (lo < hi && !(g1(lo) >= 0.0 && g2(lo) >= 0.0)) ++lo;
+        while (lo < hi && !(g1(hi - 1) >= 0.0 && g2(hi - 1) >= 0.0)) --hi;
+        if (lo < hi) found[count++] = Candidate{lo, hi, b.q};
+    }
+    // One opaque line alone, or several that together reach saturation over
+    // the rows they share, the longest runs first.
+    for (int k = 1; k < count; ++k) {
+        for (int m = k; m > 0 && found[m].hi - found[m].lo > found[m - 1].hi - found[m - 1].lo; --m) {
+            std::swap(found[m], found[m - 1]);
+        }
+    }
+    std::int32_t lo = -1, hi = -1;
+    std::uint64_t sum = 0;
+    for (int k = 0; k < count; ++k) {
+        if (found[k].q >= kSaturated) {
+            if (found[k].hi - found[k].lo > hideHi - hideLo) hideLo = found[k].lo, hideHi = found[k].hi;
+            continue;
+        }
+        const std::int32_t nlo = sum == 0 ? found[k].lo : std::max(lo, found[k].lo);
+        const std::int32_t nhi = sum == 0 ? found[k].hi : std::min(hi, found[k].hi);
+        if (nlo >= nhi) continue;
+        lo = nlo, hi = nhi;
+        sum += found[k].q;
+        if (sum >= kSaturated && hi - lo > hideHi - hideLo) hideLo = lo, hideHi = hi;
+    }
+}
+
 // A row where the shape is its two sides: the cells each side crosses, and
 // the constant inside between them.
-void FrameAccumulator::FastRow(const Active& a, std::int32_t row, std::uint32_t* acc) {
+FrameAccumulator::Cluster* FrameAccumulator::FastRow(const Active& a, std::int32_t row, std::uint32_t* acc,
+                                                     Cluster* out) {
     const double r = row - a.segLo;
     const double lL = a.lo[0] + r * a.loS[0], hL = a.hi[0] + r * a.hiS[0];
     const double lR = a.lo[1] + r * a.loS[1], hR = a.hi[1] + r * a.hiS[1];
     const std::int32_t width = surface_.width;
     const double w = width;
-    if (hR <= 0.0 || lL >= w) return;  // wholly left or right of the picture
-    if (lR < lL || hR < hL) {  // sides out of order: let the general path sort them
-        SpansAndClusters(a.shape, row, acc);
-        return;
+    if (hR <= 0.0 || lL >= w) return out;  // wholly left or right of the picture
+    if (lR < lL || hR < hL) return SpansAndClusters(a.shape, row, acc, out);  // let the general path sort them
+    // Cells in [-1, width]: -1 left of the picture, width right of it.
+    auto cell = [w](double x) { return static_cast<std::int32_t>(std::min(std::max(x, -1.0), w) + 1.0) - 1; };
+    const std::int32_t fL = cell(lL), eL = cell(hL), fR = cell(lR), eR = cell(hR);
+    if (fR <= eL) {
+        *out++ = Cluster{a.shape, std::max(fL, 0), std::min(std::max(eL, eR), width - 1), 0.0f, a.maskL | a.maskR};
+        return out;
     }
-    auto span = [acc, &a](std::int32_t from, std::int32_t to) {
-        if (to <= from) return;
-        acc[from] += a.q;
-        acc[to] -= a.q;
-    };
-    if (hL <= 0.0) {
-        if (lR >= w) {
-            span(0, width);
-            return;
-        }
-        const std::int32_t fR = CellOf(lR, width);
-        span(0, fR);
-        clusters_.push_back(Cluster{a.shape, fR, CellOf(hR, width), a.heightL, a.maskR});
-        return;
+    *out = Cluster{a.shape, std::max(fL, 0), eL, 0.0f, a.maskL};
+    out += eL >= 0 ? 1 : 0;
+    // eL + 1 >= 0 and fR <= width.
+    if (fR > eL + 1) {
+        acc[eL + 1] += a.q;
+        acc[fR] -= a.q;
     }
-    const std::int32_t fL = CellOf(lL, width), lastL = CellOf(hL, width);
-    if (lR >= w) {
-        clusters_.push_back(Cluster{a.shape, fL, lastL, 0.0f, a.maskL});
-        span(lastL + 1, width);
-        return;
-    }
-    const std::int32_t fR = CellOf(lR, width), lastR = CellOf(hR, width);
-    if (fR <= lastL) {
-        clusters_.push_back(Cluster{a.shape, fL, std::max(lastL, lastR), 0.0f, a.maskL | a.maskR});
-        return;
-    }
-    clusters_.push_back(Cluster{a.shape, fL, lastL, 0.0f, a.maskL});
-    span(lastL + 1, fR);
-    clusters_.push_back(Cluster{a.shape, fR, lastR, a.heightL, a.maskR});
+    *out = Cluster{a.shape, fR, std::min(eR, width - 1), a.heightL, a.maskR};
+    out += fR < width ? 1 : 0;
+    return out;
 }
 
-void FrameAccumulator::SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc) {
+FrameAccumulator::Cluster* FrameAccumulator::SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row,
+                                                               std::uint32_t* acc, Cluster* out) {
     const Shape& shape = shapes_[shapeIndex];
     const std::int32_t width = surface_.width;
     const double w = width;
@@ -515,17 +639,15 @@ void FrameAccumulator::SpansAndClusters(std::uint32_t shapeIndex, std::int32_t r
     };
     for (int i = 0; i < merged; ++i) {
         span(items[i].first);
-        clusters_.push_back(Cluster{shapeIndex, items[i].first, items[i].last, coverage, items[i].mask});
+        *out++ = Cluster{shapeIndex, items[i].first, items[i].last, coverage, items[i].mask};
         coverage += items[i].height;
         from = items[i].last + 1;
     }
     span(width);
+    return out;
 }
 
 void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
-    bool open = false;
-    for (std::int32_t x = c.first; x <= c.last && !open; ++x) open = acc[x] < kSaturated;
-    if (!open) return;
     const Shape& shape = shapes_[c.shape];
     const std::int32_t width = surface_.width;
     const double w = width;
@@ -543,9 +665,21 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
             const double x0 = d.xAtTop + (yTop - d.yTop) * d.slope;
             const double x1 = d.xAtTop + (yBottom - d.yTop) * d.slope;
             const double dy = static_cast<double>(d.weight) * (yBottom - yTop);
-            if (std::max(x0, x1) <= 0.0) {
+            const double xMin = std::min(x0, x1), xMax = std::max(x0, x1);
+            if (xMax <= 0.0) {
                 base += static_cast<float>(dy);
-            } else if (std::min(x0, x1) < w) {
+            } else if (xMin >= w) {
+                continue;
+            } else if (xMin >= 0.0 && xMax < w && static_cast<std::int32_t>(xMin) == static_cast<std::int32_t>(xMax)) {
+                // Within one cell, the common case: its share right of the
+                // edge's middle, the rest to the next cell.
+                const std::int32_t cell = static_cast<std::int32_t>(xMin);
+                const double mid = (x0 + x1) * 0.5 - cell;
+                cover[cell] += static_cast<float>(dy * (1.0 - mid));
+                cover[cell + 1] += static_cast<float>(dy * mid);
+                lo = std::min(lo, cell);
+                hi = std::max(hi, cell + 1);
+            } else {
                 AccumulateClipped(cover, x0, x1, dy, w, lo, hi);
             }
         }
@@ -561,35 +695,49 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
 }
 
 void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const {
-    const std::uint8_t* alphaOf = AlphaTable().data();
+    const std::uint32_t* pixelOfSum = pixelOfSum_.data();
     const std::uint32_t opaque = pixelOf_[255];
     const std::int32_t width = surface_.width;
     std::int32_t x = 0;
+    std::uint32_t lastSum = 0, lastPixel = 0;
     auto one = [&](std::int32_t i) {
         const std::uint32_t sum = acc[i];
-        pixels[i] = sum >= kSaturated ? opaque : pixelOf_[alphaOf[sum]];
+        if (sum != lastSum) {
+            lastSum = sum;
+            lastPixel = sum >= kSaturated ? opaque : pixelOfSum[(sum + kSumStep / 2) / kSumStep];
+        }
+        pixels[i] = lastPixel;
         acc[i] = 0;
     };
 #if QV_FRAME_SSE2
-    // Runs of empty or opaque pixels, four at a time.
+    // Runs of one value (empty, opaque, or a line's inside), four at a time.
     const __m128i zero = _mm_setzero_si128();
     const __m128i bias = _mm_set1_epi32(static_cast<int>(0x80000000u));
     const __m128i below = _mm_set1_epi32(static_cast<int>(kSaturated ^ 0x80000000u));
     const __m128i opaque4 = _mm_set1_epi32(static_cast<int>(opaque));
+    // The picture is not read again here: stream it past the cache once the
+    // row reaches a 16-byte boundary.
+    while (x < width && (reinterpret_cast<std::uintptr_t>(pixels + x) & 15u) != 0) one(x++);
     for (; x + 4 <= width; x += 4) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + x));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, zero)) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + x), zero);
-            continue;
-        }
-        // Unsigned sum >= kSaturated, as a signed compare of biased values.
-        const __m128i open = _mm_cmplt_epi32(_mm_xor_si128(v, bias), below);
-        if (_mm_movemask_epi8(open) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + x), opaque4);
+        __m128i out;
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_set1_epi32(static_cast<int>(lastSum)))) == 0xFFFF) {
+            out = _mm_set1_epi32(static_cast<int>(lastPixel));
+        } else if (_mm_movemask_epi8(_mm_cmplt_epi32(_mm_xor_si128(v, bias), below)) == 0) {
+            out = opaque4;
         } else {
-            for (std::int32_t i = x; i < x + 4; ++i) one(i);
-            continue;
+            alignas(16) std::uint32_t four[4];
+            for (int i = 0; i < 4; ++i) {
+                const std::uint32_t sum = acc[x + i];
+                if (sum != lastSum) {
+                    lastSum = sum;
+                    lastPixel = sum >= kSaturated ? opaque : pixelOfSum[(sum + kSumStep / 2) / kSumStep];
+                }
+                four[i] = lastPixel;
+            }
+            out = _mm_load_si128(reinterpret_cast<const __m128i*>(four));
         }
+        _mm_stream_si128(reinterpret_cast<__m128i*>(pixels + x), out);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + x), zero);
     }
 #endif

@@ -90,6 +90,10 @@ private:
         float base;          // the shape's coverage just left of `first`
         std::uint32_t mask;  // families whose members pass here
     };
+    struct Piece {  // rows [first, last] of a shape that the sweep visits
+        std::uint32_t shape;
+        std::int32_t first, last;
+    };
     struct Item {  // one family's cells in one row
         std::int32_t first, last;
         float height;
@@ -98,9 +102,12 @@ private:
 
     void BuildShape(const Triangle* const* members, std::size_t count, const float* weights);
     void Sweep();
-    void SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc);
-    void FastRow(const Active& a, std::int32_t row, std::uint32_t* acc);
+    // Both write the row's spans into acc and its clusters from out on, and
+    // return the end of the clusters written.
+    Cluster* SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc, Cluster* out);
+    Cluster* FastRow(const Active& a, std::int32_t row, std::uint32_t* acc, Cluster* out);
     Active MakeActive(std::uint32_t shapeIndex) const;
+    void HiddenRows(std::uint32_t shapeIndex, std::int32_t& hideLo, std::int32_t& hideHi) const;
     void EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const;
 
@@ -112,8 +119,11 @@ private:
     std::vector<Edge> edges_;
     std::vector<Shape> shapes_;
     std::vector<Cluster> clusters_;     // of the current row
+    std::vector<Active> actives_;       // one per shape
+    std::vector<Piece> pieces_;
     std::vector<float> cover_;          // width + 2 cells of scratch
     std::vector<std::uint32_t> acc_;    // the row being built, width + 1 cells
+    std::vector<std::uint32_t> open_;   // open cells before each cell, width + 1
     std::uint32_t pixelOf_[256] = {};
     std::vector<std::uint32_t> pixelOfSum_;  // by quantised sum, up to saturation
 };
