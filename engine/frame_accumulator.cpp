@@ -376,11 +376,11 @@ void FrameAccumulator::Sweep() {
     actives_.clear();
     actives_.reserve(shapes_.size());
     for (std::uint32_t i = 0; i < shapes_.size(); ++i) actives_.push_back(MakeActive(i));
+    HideCoveredRows();
     pieces_.clear();
     for (std::uint32_t i = 0; i < shapes_.size(); ++i) {
         const Shape& shape = shapes_[i];
-        std::int32_t hideLo = 0, hideHi = 0;
-        HiddenRows(i, hideLo, hideHi);
+        const std::int32_t hideLo = hidden_[i].lo, hideHi = hidden_[i].hi;
         if (hideHi > hideLo) {
             if (hideLo > shape.rowFirst) pieces_.push_back(Piece{i, shape.rowFirst, hideLo - 1});
             if (hideHi <= shape.rowLast) pieces_.push_back(Piece{i, hideHi, shape.rowLast});
@@ -466,79 +466,90 @@ FrameAccumulator::Active FrameAccumulator::MakeActive(std::uint32_t shapeIndex) 
     return a;
 }
 
-// The longest run of rows in which the shape's every cell lies inside other
-// lines whose insides alone saturate the pixel; the shape adds nothing
-// there. A line hidden by hidden lines is still covered: each hides only
-// lines strictly narrower than itself, so the widest of a chain is drawn.
-void FrameAccumulator::HiddenRows(std::uint32_t i, std::int32_t& hideLo, std::int32_t& hideHi) const {
-    hideLo = hideHi = 0;
-    const Active& a = actives_[i];
-    if (a.segLo >= a.segHi) return;
-    struct Candidate {
+namespace {
+
+// A side of an active shape at row r: its lowest or highest x.
+double SideAt(const FrameAccumulator::Active& x, int side, bool high, double r) {
+    return high ? x.hi[side] + (r - x.segLo) * x.hiS[side] : x.lo[side] + (r - x.segLo) * x.loS[side];
+}
+
+// Narrows the rows [lo, hi) to those where the linear g(r) >= 0, checking
+// the ends themselves against rounding.
+template <typename G>
+void Narrow(const G& g, std::int32_t& lo, std::int32_t& hi) {
+    if (lo >= hi) return;
+    const double v0 = g(static_cast<double>(lo)), v1 = g(static_cast<double>(lo) + 1.0);
+    const double slope = v1 - v0;
+    if (slope > 0.0) {
+        const double root = lo - v0 / slope;
+        if (root > lo) lo = static_cast<std::int32_t>(std::min<double>(hi, std::ceil(root)));
+    } else if (slope < 0.0) {
+        const double root = lo - v0 / slope;
+        if (root < hi - 1) hi = static_cast<std::int32_t>(std::max<double>(lo, std::floor(root) + 1.0));
+    } else if (!(v0 >= 0.0)) {
+        hi = lo;
+    }
+    while (lo < hi && !(g(static_cast<double>(lo)) >= 0.0)) ++lo;
+    while (lo < hi && !(g(static_cast<double>(hi - 1)) >= 0.0)) --hi;
+}
+
+}  // namespace
+
+// For each shape in turn, the longest run of rows in which its every cell
+// lies inside one or two opaque neighbours that are drawn there themselves;
+// the shape adds nothing to those rows. Deciding in turn, and only on covers
+// not hidden themselves, keeps two lines from hiding each other.
+void FrameAccumulator::HideCoveredRows() {
+    const std::size_t n = actives_.size();
+    hidden_.assign(n, Rows{0, 0});
+    if (n < 2) return;
+    struct Cover {
+        std::uint32_t shape;
         std::int32_t lo, hi;
-        std::uint32_t q;
     };
-    Candidate found[2 * kOccluderReach];
-    int count = 0;
-    const std::int64_t n = static_cast<std::int64_t>(actives_.size());
-    for (std::int64_t d = -kOccluderReach; d <= kOccluderReach; ++d) {
-        if (d == 0 || n < 2) continue;
-        const std::size_t j = static_cast<std::size_t>(((static_cast<std::int64_t>(i) + d) % n + n) % n);
-        if (j == i) continue;
-        const Active& b = actives_[j];
-        std::int32_t lo = std::max(a.segLo, b.segLo), hi = std::min(a.segHi, b.segHi);
-        if (lo >= hi || b.q == 0) continue;
-        // Row r is hidden when b's left side ends a cell before a begins and
-        // a ends a cell before b's right side begins: both linear in r.
-        auto gap = [](const Active& x, int xs, bool xHi, const Active& y, int ys, bool yHi, double r) {
-            const double vx = (xHi ? x.hi[xs] + (r - x.segLo) * x.hiS[xs] : x.lo[xs] + (r - x.segLo) * x.loS[xs]);
-            const double vy = (yHi ? y.hi[ys] + (r - y.segLo) * y.hiS[ys] : y.lo[ys] + (r - y.segLo) * y.loS[ys]);
-            return vx - vy - kHiddenMargin;
-        };
-        auto g1 = [&](double r) { return gap(a, 0, false, b, 0, true, r); };  // a's left low - b's left high
-        auto g2 = [&](double r) { return gap(b, 1, false, a, 1, true, r); };  // b's right low - a's right high
-        // Narrow [lo, hi) to where g1 >= 0 and g2 >= 0, from the linear forms.
-        auto narrow = [&](auto&& g) {
-            const double v0 = g(static_cast<double>(lo)), v1 = g(static_cast<double>(lo) + 1.0);
-            const double slope = v1 - v0;
-            if (slope == 0.0) {
-                if (!(v0 >= 0.0)) hi = lo;
-                return;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Active& a = actives_[i];
+        if (a.segLo >= a.segHi) continue;
+        Cover left[2 * kOccluderReach], right[2 * kOccluderReach];
+        int lefts = 0, rights = 0;
+        for (std::int64_t d = -kOccluderReach; d <= kOccluderReach; ++d) {
+            const std::size_t j = static_cast<std::size_t>(
+                ((static_cast<std::int64_t>(i) + d) % static_cast<std::int64_t>(n) + static_cast<std::int64_t>(n)) %
+                static_cast<std::int64_t>(n));
+            if (d == 0 || j == i) continue;
+            const Active& b = actives_[j];
+            if (b.q < kSaturated) continue;
+            std::int32_t lo = std::max(a.segLo, b.segLo), hi = std::min(a.segHi, b.segHi);
+            // Only rows where b is drawn.
+            const Rows& hb = hidden_[j];
+            if (hb.hi > hb.lo && hb.lo < hi && hb.hi > lo) {
+                if (hb.lo - lo >= hi - hb.hi) {
+                    hi = hb.lo;
+                } else {
+                    lo = hb.hi;
+                }
             }
-            const double root = lo - v0 / slope;  // g(root) == 0
-            if (slope > 0.0) {
-                if (root > lo) lo = static_cast<std::int32_t>(std::min<double>(hi, std::ceil(root)));
-            } else {
-                if (root < hi - 1) hi = static_cast<std::int32_t>(std::max<double>(lo, std::floor(root) + 1.0));
+            if (lo >= hi) continue;
+            // b's inside begins a cell before a does, or ends a cell after.
+            std::int32_t lLo = lo, lHi = hi, rLo = lo, rHi = hi;
+            Narrow([&](double r) { return SideAt(a, 0, false, r) - SideAt(b, 0, true, r) - kHiddenMargin; }, lLo, lHi);
+            Narrow([&](double r) { return SideAt(b, 1, false, r) - SideAt(a, 1, true, r) - kHiddenMargin; }, rLo, rHi);
+            if (lLo < lHi) left[lefts++] = Cover{static_cast<std::uint32_t>(j), lLo, lHi};
+            if (rLo < rHi) right[rights++] = Cover{static_cast<std::uint32_t>(j), rLo, rHi};
+        }
+        Rows best{0, 0};
+        for (int p = 0; p < lefts; ++p) {
+            for (int q = 0; q < rights; ++q) {
+                std::int32_t lo = std::max(left[p].lo, right[q].lo), hi = std::min(left[p].hi, right[q].hi);
+                if (hi - lo <= best.hi - best.lo) continue;
+                // The two insides meet: the right one begins before the left one ends.
+                const Active& b = actives_[left[p].shape];
+                const Active& c = actives_[right[q].shape];
+                Narrow([&](double r) { return SideAt(b, 1, false, r) - SideAt(c, 0, true, r) - kHiddenMargin; }, lo, hi);
+                if (hi - lo > best.hi - best.lo) best = Rows{lo, hi};
             }
-        };
-        narrow(g1);
-        narrow(g2);
-        // Rounding near the roots: trust only rows whose ends check out.
-        while (lo < hi && !(g1(lo) >= 0.0 && g2(lo) >= 0.0)) ++lo;
-        while (lo < hi && !(g1(hi - 1) >= 0.0 && g2(hi - 1) >= 0.0)) --hi;
-        if (lo < hi) found[count++] = Candidate{lo, hi, b.q};
-    }
-    // One opaque line alone, or several that together reach saturation over
-    // the rows they share, the longest runs first.
-    for (int k = 1; k < count; ++k) {
-        for (int m = k; m > 0 && found[m].hi - found[m].lo > found[m - 1].hi - found[m - 1].lo; --m) {
-            std::swap(found[m], found[m - 1]);
         }
-    }
-    std::int32_t lo = -1, hi = -1;
-    std::uint64_t sum = 0;
-    for (int k = 0; k < count; ++k) {
-        if (found[k].q >= kSaturated) {
-            if (found[k].hi - found[k].lo > hideHi - hideLo) hideLo = found[k].lo, hideHi = found[k].hi;
-            continue;
-        }
-        const std::int32_t nlo = sum == 0 ? found[k].lo : std::max(lo, found[k].lo);
-        const std::int32_t nhi = sum == 0 ? found[k].hi : std::min(hi, found[k].hi);
-        if (nlo >= nhi) continue;
-        lo = nlo, hi = nhi;
-        sum += found[k].q;
-        if (sum >= kSaturated && hi - lo > hideHi - hideLo) hideLo = lo, hideHi = hi;
+        hidden_[i] = best;
     }
 }
 

@@ -47,6 +47,17 @@ public:
     // Fixed-point units of -ln(transmittance) per 1.0.
     static constexpr std::uint32_t kLogScale = 8192;
 
+    // What a row needs of an active shape, kept together so that the sweep
+    // reads the active shapes one after another.
+    struct Active {
+        double lo[2], loS[2], hi[2], hiS[2];  // left and right side bounds at segLo, per row
+        float heightL;                         // coverage between the sides
+        std::uint32_t q;                       // its fixed-point log
+        std::int32_t segLo, segHi, rowLast;
+        std::uint32_t shape;
+        std::uint32_t maskL, maskR;
+    };
+
 private:
     // One edge of one triangle: x = xAtTop + (y - yTop) * slope for y in
     // [yTop, yBottom], yTop < yBottom. weight is signed: the area to the
@@ -74,16 +85,6 @@ private:
         std::int32_t segLo, segHi;
         std::uint32_t left, right;  // their family indices
     };
-    // What a row needs of an active shape, kept together so that the sweep
-    // reads the active shapes one after another.
-    struct Active {
-        double lo[2], loS[2], hi[2], hiS[2];  // left and right side bounds at segLo, per row
-        float heightL;                         // coverage between the sides
-        std::uint32_t q;                       // its fixed-point log
-        std::int32_t segLo, segHi, rowLast;
-        std::uint32_t shape;
-        std::uint32_t maskL, maskR;
-    };
     struct Cluster {  // cells of one row where a shape's edges pass
         std::uint32_t shape;
         std::int32_t first, last;
@@ -107,7 +108,7 @@ private:
     Cluster* SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc, Cluster* out);
     Cluster* FastRow(const Active& a, std::int32_t row, std::uint32_t* acc, Cluster* out);
     Active MakeActive(std::uint32_t shapeIndex) const;
-    void HiddenRows(std::uint32_t shapeIndex, std::int32_t& hideLo, std::int32_t& hideHi) const;
+    void HideCoveredRows();
     void EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const;
 
@@ -121,6 +122,10 @@ private:
     std::vector<Cluster> clusters_;     // of the current row
     std::vector<Active> actives_;       // one per shape
     std::vector<Piece> pieces_;
+    struct Rows {
+        std::int32_t lo, hi;
+    };
+    std::vector<Rows> hidden_;          // per shape: rows it adds nothing to
     std::vector<float> cover_;          // width + 2 cells of scratch
     std::vector<std::uint32_t> acc_;    // the row being built, width + 1 cells
     std::vector<std::uint32_t> open_;   // open cells before each cell, width + 1
