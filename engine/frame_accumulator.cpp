@@ -1,5 +1,7 @@
 #include "frame_accumulator.h"
 
+#include "frame_coverage.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -303,6 +305,24 @@ void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t co
         f.activeHi = ClampRow(std::ceil(maxBottom), height);
         f.fastLo = ClampRow(std::ceil(maxTop), height);
         f.fastHi = ClampRow(std::floor(minBottom), height);
+        // Over all its rows, the members' lines (extended past their ends)
+        // lie between two chords: the lowest of them is concave in y, the
+        // highest convex.
+        if (f.activeLo < f.activeHi) {
+            const double y0 = f.activeLo, y1 = f.activeHi;
+            double lo0 = 1e300, lo1 = 1e300, hi0 = -1e300, hi1 = -1e300;
+            for (std::uint32_t i = f.begin; i < f.end; ++i) {
+                const Edge& d = edges_[i];
+                const double x0 = d.xAtTop + (y0 - d.yTop) * d.slope;
+                const double x1 = d.xAtTop + (y1 - d.yTop) * d.slope;
+                lo0 = std::min(lo0, x0), lo1 = std::min(lo1, x1);
+                hi0 = std::max(hi0, x0), hi1 = std::max(hi1, x1);
+            }
+            f.cLoS = (lo1 - lo0) / (y1 - y0);
+            f.cHiS = (hi1 - hi0) / (y1 - y0);
+            f.cLoA = lo0 + std::min(0.0, f.cLoS) - kBoundMargin;
+            f.cHiA = hi0 + std::max(0.0, f.cHiS) + kBoundMargin;
+        }
         if (f.fastLo >= f.fastHi) {
             f.fastLo = f.fastHi = 0;
             continue;
@@ -603,19 +623,18 @@ FrameAccumulator::Cluster* FrameAccumulator::SpansAndClusters(std::uint32_t shap
             hi = f.hiA + r * f.hiS;
             h = f.height;
         } else {
-            lo = 1e300, hi = -1e300, h = 0.0f;
+            // A row where some member begins or ends: the chords bound the
+            // cells, and the members' heights in the row sum to the weight.
+            const double r = row - f.activeLo;
+            lo = f.cLoA + r * f.cLoS;
+            hi = f.cHiA + r * f.cHiS;
+            h = 0.0f;
             const double y0 = row, y1 = row + 1.0;
             for (std::uint32_t i = f.begin; i < f.end; ++i) {
                 const Edge& d = edges_[i];
-                const double yTop = std::max(y0, d.yTop), yBottom = std::min(y1, d.yBottom);
-                if (!(yBottom > yTop)) continue;
-                const double x0 = d.xAtTop + (yTop - d.yTop) * d.slope;
-                const double x1 = d.xAtTop + (yBottom - d.yTop) * d.slope;
-                lo = std::min(lo, std::min(x0, x1));
-                hi = std::max(hi, std::max(x0, x1));
-                h += static_cast<float>(d.weight * (yBottom - yTop));
+                const double part = std::min(y1, d.yBottom) - std::max(y0, d.yTop);
+                if (part > 0.0) h += static_cast<float>(d.weight * part);
             }
-            if (lo > hi) continue;
         }
         if (hi <= 0.0) {
             off += h;
@@ -666,9 +685,16 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
     std::int32_t lo = width + 2, hi = -1;
     float base = c.base;
     const double y0 = row, y1 = row + 1.0;
+    const double origin = c.first;
+    std::size_t n = 0;
     for (std::uint32_t e = 0; e < 3; ++e) {
         if ((c.mask & (1u << e)) == 0) continue;
         const Family& f = shape.family[e];
+        if (pieceLo_.size() < n + (f.end - f.begin)) {
+            pieceLo_.resize(n + (f.end - f.begin));
+            pieceHi_.resize(n + (f.end - f.begin));
+            pieceH_.resize(n + (f.end - f.begin));
+        }
         for (std::uint32_t i = f.begin; i < f.end; ++i) {
             const Edge& d = edges_[i];
             const double yTop = std::max(y0, d.yTop), yBottom = std::min(y1, d.yBottom);
@@ -681,28 +707,34 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
                 base += static_cast<float>(dy);
             } else if (xMin >= w) {
                 continue;
-            } else if (xMin >= 0.0 && xMax < w && static_cast<std::int32_t>(xMin) == static_cast<std::int32_t>(xMax)) {
-                // Within one cell, the common case: its share right of the
-                // edge's middle, the rest to the next cell.
-                const std::int32_t cell = static_cast<std::int32_t>(xMin);
-                const double mid = (x0 + x1) * 0.5 - cell;
-                cover[cell] += static_cast<float>(dy * (1.0 - mid));
-                cover[cell + 1] += static_cast<float>(dy * mid);
-                lo = std::min(lo, cell);
-                hi = std::max(hi, cell + 1);
+            } else if (xMin >= 0.0 && xMax <= w) {
+                pieceLo_[n] = static_cast<float>(xMin - origin);
+                pieceHi_[n] = static_cast<float>(xMax - origin);
+                pieceH_[n] = static_cast<float>(dy);
+                ++n;
             } else {
+                // Across a side of the picture: split there (rare).
                 AccumulateClipped(cover, x0, x1, dy, w, lo, hi);
             }
         }
     }
-    const std::uint32_t* logOf = LogTable().data();
-    float sum = base;
-    const std::int32_t start = std::min(lo, c.first);
-    for (std::int32_t x = start; x <= c.last; ++x) {
-        sum += cover[x];
-        if (x >= c.first && acc[x] < kSaturated) acc[x] += LogOf(logOf, sum);
+    const std::int32_t cells = c.last - c.first + 1;
+    if (cells_.size() < static_cast<std::size_t>(cells)) cells_.resize(static_cast<std::size_t>(cells));
+    float* out = cells_.data();
+    CellCoverage(pieceLo_.data(), pieceHi_.data(), pieceH_.data(), n, cells, base, out);
+    if (hi >= lo) {
+        float run = 0.0f;
+        for (std::int32_t x = std::min(lo, c.first); x <= c.last; ++x) {
+            run += cover[x];
+            if (x >= c.first) out[x - c.first] += run;
+        }
+        std::fill(cover + lo, cover + hi + 1, 0.0f);
     }
-    if (hi >= lo) std::fill(cover + lo, cover + hi + 1, 0.0f);
+    const std::uint32_t* logOf = LogTable().data();
+    std::uint32_t* cell = acc + c.first;
+    for (std::int32_t x = 0; x < cells; ++x) {
+        if (cell[x] < kSaturated) cell[x] += LogOf(logOf, out[x]);
+    }
 }
 
 void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const {

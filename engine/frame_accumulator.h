@@ -75,6 +75,8 @@ private:
         std::int32_t fastLo = 0, fastHi = 0;      // rows every member spans whole: [lo, hi)
         // In the fast rows the members lie within [loA + r*loS, hiA + r*hiS].
         double loA = 0, loS = 0, hiA = 0, hiS = 0;
+        // In any row they lie within [cLoA + r*cLoS, cHiA + r*cHiS], r from activeLo.
+        double cLoA = 0, cLoS = 0, cHiA = 0, cHiS = 0;
         float height = 0;  // signed weighted height of a whole row
     };
     struct Shape {
@@ -127,6 +129,7 @@ private:
     };
     std::vector<Rows> hidden_;          // per shape: rows it adds nothing to
     std::vector<float> cover_;          // width + 2 cells of scratch
+    std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_;  // one cluster's pieces and coverages
     std::vector<std::uint32_t> acc_;    // the row being built, width + 1 cells
     std::vector<std::uint32_t> open_;   // open cells before each cell, width + 1
     std::uint32_t pixelOf_[256] = {};

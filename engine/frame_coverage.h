@@ -1,0 +1,27 @@
+// Exact area coverage of a run of cells in one row by a set of straight edge
+// pieces, each a weighted signed height, the way a font rasteriser sums
+// signed areas: cell c gets base + sum_k h_k * (area of c right of piece k).
+//
+// A piece runs linearly from x = a_k to x = b_k (either order) over its part
+// of the row; xs are relative to the left side of the first cell. With
+// G_k(u) = mean over the piece of max(0, u - x) = (max(0, u - lo)^2 -
+// max(0, u - hi)^2) / (2 (hi - lo)), the area of cell c right of the piece
+// is G_k(c + 1) - G_k(c): the cells of a piece need no clipping or splitting,
+// and many pieces are summed four at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qv {
+
+// out[c] for c in [0, cells). n pieces; lo[k] <= hi[k].
+void CellCoverage(const float* lo, const float* hi, const float* h, std::size_t n, std::int32_t cells, float base,
+                  float* out) noexcept;
+
+// The same without vector instructions: what non-x86 builds use, and what
+// the vector form is tested against.
+void CellCoverageScalar(const float* lo, const float* hi, const float* h, std::size_t n, std::int32_t cells,
+                        float base, float* out) noexcept;
+
+}  // namespace qv
