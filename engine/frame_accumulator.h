@@ -44,6 +44,10 @@ public:
     // Rasterises what was collected and writes every pixel of the surface.
     void EndFrame() override;
 
+    // Vector instructions where the build has them (tests turn them off to
+    // check the plain code gives the same picture).
+    static bool vectorCode;
+
     // Fixed-point units of -ln(transmittance) per 1.0.
     static constexpr std::uint32_t kLogScale = 8192;
 
@@ -78,6 +82,16 @@ private:
         // In any row they lie within [cLoA + r*cLoS, cHiA + r*cHiS], r from activeLo.
         double cLoA = 0, cLoS = 0, cHiA = 0, cHiS = 0;
         float height = 0;  // signed weighted height of a whole row
+        std::uint32_t soa = 0, soaEnd = 0;  // the members in soa_, padded to fours
+        float yRef = 0;
+    };
+    struct Members {  // member i: x + (y - yRef) * slope over [yTop, yBottom]
+        std::vector<float> x, slope, yTop, yBottom, weight;
+        void Push(float px, float ps, float pt, float pb, float pw) {
+            x.push_back(px), slope.push_back(ps), yTop.push_back(pt), yBottom.push_back(pb), weight.push_back(pw);
+        }
+        void Clear() { x.clear(), slope.clear(), yTop.clear(), yBottom.clear(), weight.clear(); }
+        std::size_t size() const { return x.size(); }
     };
     struct Shape {
         Family family[3];
@@ -86,6 +100,7 @@ private:
         // spanning the whole row: the line's left and right sides.
         std::int32_t segLo, segHi;
         std::uint32_t left, right;  // their family indices
+        std::uint32_t members;      // triangles per family
     };
     struct Cluster {  // cells of one row where a shape's edges pass
         std::uint32_t shape;
@@ -110,8 +125,10 @@ private:
     Cluster* SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc, Cluster* out);
     Cluster* FastRow(const Active& a, std::int32_t row, std::uint32_t* acc, Cluster* out);
     Active MakeActive(std::uint32_t shapeIndex) const;
+    float RowHeight(const Family& f, std::int32_t row) const;
     void HideCoveredRows();
     void EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc);
+    bool EdgeCellsVector(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const;
 
     Surface& surface_;
@@ -129,7 +146,8 @@ private:
     };
     std::vector<Rows> hidden_;          // per shape: rows it adds nothing to
     std::vector<float> cover_;          // width + 2 cells of scratch
-    std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_;  // one cluster's pieces and coverages
+    std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_, tail_;
+    Members soa_;  // one cluster's pieces and coverages
     std::vector<std::uint32_t> acc_;    // the row being built, width + 1 cells
     std::vector<std::uint32_t> open_;   // open cells before each cell, width + 1
     std::uint32_t pixelOf_[256] = {};
