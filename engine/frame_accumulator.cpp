@@ -32,6 +32,13 @@ constexpr double kMaxLogPerLine = 8.0;
 // overflow an int and add nothing.
 constexpr double kRowMargin = 4.0;
 
+// Single-precision bounds of the fast rows are widened by what rounding can
+// lose: kFloatMargin plus kFloatError of the magnitudes involved. Beyond
+// kMaxFloatMargin the general path, in double, takes the shape.
+constexpr double kFloatMargin = 1.0 / 256.0;
+constexpr double kFloatError = 1.0 / (1 << 21);
+constexpr double kMaxFloatMargin = 1.0 / 8.0;
+
 // Lines this far apart in drawing order are tried as each other's cover.
 constexpr std::int64_t kOccluderReach = 6;
 
@@ -473,9 +480,17 @@ void FrameAccumulator::Sweep() {
         // cells once, so that a cluster is skipped in constant time.
         std::uint32_t* open = open_.data();
         SumRow(acc, width, open);
-        for (const Cluster* c = clusters_.data(); c != out; ++c) {
-            if (open[c->last + 1] != open[c->first]) EdgeCells(*c, row, acc);
+        // Few clusters are open: list them without a branch per cluster.
+        const Cluster* clusters = clusters_.data();
+        const std::size_t total = static_cast<std::size_t>(out - clusters);
+        if (openList_.size() < total) openList_.resize(total);
+        std::uint32_t* list = openList_.data();
+        std::size_t opened = 0;
+        for (std::size_t i = 0; i < total; ++i) {
+            list[opened] = static_cast<std::uint32_t>(i);
+            opened += open[clusters[i].last + 1] != open[clusters[i].first] ? 1 : 0;
         }
+        for (std::size_t i = 0; i < opened; ++i) EdgeCells(clusters[list[i]], row, acc);
         ResolveRow(acc, surface_.bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width));
     }
 #if QV_FRAME_SSE2
@@ -518,18 +533,27 @@ FrameAccumulator::Active FrameAccumulator::MakeActive(std::uint32_t shapeIndex) 
     a.segHi = shape.segHi;
     if (a.segLo >= a.segHi) return a;
     const std::uint32_t side[2] = {shape.left, shape.right};
+    const double rows = a.segHi - a.segLo;
     for (int k = 0; k < 2; ++k) {
         const Family& f = shape.family[side[k]];
         const double r = a.segLo - f.fastLo;
-        a.lo[k] = f.loA + r * f.loS;
-        a.loS[k] = f.loS;
-        a.hi[k] = f.hiA + r * f.hiS;
-        a.hiS[k] = f.hiS;
+        const double at[2] = {f.loA + r * f.loS, f.hiA + r * f.hiS};
+        const double per[2] = {f.loS, f.hiS};
+        for (int b = 0; b < 2; ++b) {
+            // What single precision can lose over the segment, and then some.
+            const double margin = kFloatMargin + (std::fabs(at[b]) + rows * std::fabs(per[b])) * kFloatError;
+            if (!(margin < kMaxFloatMargin)) {
+                a.segLo = a.segHi = 0;  // far or steep beyond single precision: the general path
+                return a;
+            }
+            a.v[2 * k + b] = static_cast<float>(b == 0 ? at[b] - margin : at[b] + margin);
+            a.s[2 * k + b] = static_cast<float>(per[b]);
+        }
     }
     a.heightL = shape.family[shape.left].height;
     a.q = LogOf(LogTable().data(), a.heightL);
-    a.maskL = 1u << shape.left;
-    a.maskR = 1u << shape.right;
+    a.maskL = static_cast<std::uint16_t>(1u << shape.left);
+    a.maskR = static_cast<std::uint16_t>(1u << shape.right);
     return a;
 }
 
@@ -537,7 +561,8 @@ namespace {
 
 // A side of an active shape at row r: its lowest or highest x.
 double SideAt(const FrameAccumulator::Active& x, int side, bool high, double r) {
-    return high ? x.hi[side] + (r - x.segLo) * x.hiS[side] : x.lo[side] + (r - x.segLo) * x.loS[side];
+    const int i = 2 * side + (high ? 1 : 0);
+    return static_cast<double>(x.v[i]) + (r - x.segLo) * static_cast<double>(x.s[i]);
 }
 
 // Narrows the rows [lo, hi) to those where the linear g(r) >= 0, checking
@@ -622,20 +647,32 @@ void FrameAccumulator::HideCoveredRows() {
 
 // A row where the shape is its two sides: the cells each side crosses, and
 // the constant inside between them.
-FrameAccumulator::Cluster* FrameAccumulator::FastRow(const Active& a, std::int32_t row, std::uint32_t* acc,
+inline FrameAccumulator::Cluster* FrameAccumulator::FastRow(const Active& a, std::int32_t row, std::uint32_t* acc,
                                                      Cluster* out) {
-    const double r = row - a.segLo;
-    const double lL = a.lo[0] + r * a.loS[0], hL = a.hi[0] + r * a.hiS[0];
-    const double lR = a.lo[1] + r * a.loS[1], hR = a.hi[1] + r * a.hiS[1];
+    const float r = static_cast<float>(row - a.segLo);
     const std::int32_t width = surface_.width;
-    const double w = width;
-    if (hR <= 0.0 || lL >= w) return out;  // wholly left or right of the picture
-    if (lR < lL || hR < hL) return SpansAndClusters(a.shape, row, acc, out);  // let the general path sort them
+    const float w = static_cast<float>(width);
+    float b[4];
+    std::int32_t cell[4];
+#if QV_FRAME_SSE2
+    const __m128 at = _mm_add_ps(_mm_load_ps(a.v), _mm_mul_ps(_mm_set1_ps(r), _mm_load_ps(a.s)));
+    _mm_storeu_ps(b, at);
     // Cells in [-1, width]: -1 left of the picture, width right of it.
-    auto cell = [w](double x) { return static_cast<std::int32_t>(std::min(std::max(x, -1.0), w) + 1.0) - 1; };
-    const std::int32_t fL = cell(lL), eL = cell(hL), fR = cell(lR), eR = cell(hR);
+    const __m128 clamped = _mm_min_ps(_mm_max_ps(at, _mm_set1_ps(-1.0f)), _mm_set1_ps(w));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cell),
+                     _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(clamped, _mm_set1_ps(1.0f))), _mm_set1_epi32(1)));
+#else
+    for (int i = 0; i < 4; ++i) {
+        b[i] = a.v[i] + r * a.s[i];
+        cell[i] = static_cast<std::int32_t>(std::min(std::max(b[i], -1.0f), w) + 1.0f) - 1;
+    }
+#endif
+    const float lL = b[0], hL = b[1], lR = b[2], hR = b[3];
+    if (hR <= 0.0f || lL >= w) return out;  // wholly left or right of the picture
+    if (lR < lL || hR < hL) return SpansAndClusters(a.shape, row, acc, out);  // let the general path sort them
+    const std::int32_t fL = cell[0], eL = cell[1], fR = cell[2], eR = cell[3];
     if (fR <= eL) {
-        *out++ = Cluster{a.shape, std::max(fL, 0), std::min(std::max(eL, eR), width - 1), 0.0f, a.maskL | a.maskR};
+        *out++ = Cluster{a.shape, std::max(fL, 0), std::min(std::max(eL, eR), width - 1), 0.0f, static_cast<std::uint32_t>(a.maskL | a.maskR)};
         return out;
     }
     *out = Cluster{a.shape, std::max(fL, 0), eL, 0.0f, a.maskL};

@@ -53,13 +53,15 @@ public:
 
     // What a row needs of an active shape, kept together so that the sweep
     // reads the active shapes one after another.
-    struct Active {
-        double lo[2], loS[2], hi[2], hiS[2];  // left and right side bounds at segLo, per row
-        float heightL;                         // coverage between the sides
-        std::uint32_t q;                       // its fixed-point log
+    struct alignas(16) Active {
+        // Left side low and high x, right side low and high x at segLo, and
+        // their change per row, widened for single precision.
+        float v[4], s[4];
+        float heightL;      // coverage between the sides
+        std::uint32_t q;    // its fixed-point log
         std::int32_t segLo, segHi, rowLast;
         std::uint32_t shape;
-        std::uint32_t maskL, maskR;
+        std::uint16_t maskL, maskR;
     };
 
 private:
@@ -140,6 +142,7 @@ private:
     std::vector<Shape> shapes_;
     std::vector<Cluster> clusters_;     // of the current row
     std::vector<Active> actives_;       // one per shape
+    std::vector<std::uint32_t> openList_;
     std::vector<Piece> pieces_;
     struct Rows {
         std::int32_t lo, hi;
