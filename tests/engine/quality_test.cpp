@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frame_accumulator.h"
+#include "frame_coverage.h"
 #include "frame_composer.h"
 #include "rasteriser.h"
 #include "triangle_recorder.h"
@@ -206,6 +207,143 @@ TEST(Quality, NestedBlurEdgesDoNotDarkenEachOther) {
     const Error frame = Compare(RenderedFrame(c), reference);
     EXPECT_LT(frame.mean, separate.mean);
     std::printf("one by one: mean %.3f/255; frame: mean %.3f/255\n", separate.mean, frame.mean);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// Area right of a piece in each cell, by brute force: the piece's row
+// sliced finely, each slice's x exact.
+std::vector<double> SlicedCoverage(const std::vector<float>& lo, const std::vector<float>& hi,
+                                   const std::vector<float>& h, int cells, float base) {
+    constexpr int kSlices = 4096;
+    std::vector<double> out(static_cast<std::size_t>(cells), base);
+    for (std::size_t k = 0; k < lo.size(); ++k) {
+        for (int s = 0; s < kSlices; ++s) {
+            const double x = lo[k] + (hi[k] - lo[k]) * (s + 0.5) / kSlices;
+            for (int c = 0; c < cells; ++c) {
+                out[static_cast<std::size_t>(c)] += h[k] * std::clamp(c + 1.0 - x, 0.0, 1.0) / kSlices;
+            }
+        }
+    }
+    return out;
+}
+
+// Pieces inside a cell, across several, vertical, left of all cells and
+// beyond them, with weights of both signs; the vector form and the plain one
+// agree with slicing, for piece counts that do and do not fill whole groups.
+TEST(CellCoverage, MatchesSlicedAreaInVectorAndPlainForm) {
+    RandomSource random(&Seed);
+    random.SetJitterRanges(100, 100, 100, 100);
+    random.Reseed();
+    for (int trial = 0; trial < 40; ++trial) {
+        const std::size_t n = static_cast<std::size_t>(1 + trial % 11);
+        const int cells = 1 + trial % 9;
+        std::vector<float> lo(n), hi(n), h(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            const float a = static_cast<float>(random.NextJitter(0)) / 100.0f * (static_cast<float>(cells) + 2.0f) - 1.0f;
+            const float width = k % 4 == 0 ? 0.0f : static_cast<float>(random.NextJitter(1)) / 100.0f * 3.0f;
+            lo[k] = a;
+            hi[k] = a + width;
+            h[k] = (static_cast<float>(random.NextJitter(2)) - 50.0f) / 50.0f;
+        }
+        const float base = 0.25f;
+        const auto expected = SlicedCoverage(lo, hi, h, cells, base);
+        std::vector<float> vector(static_cast<std::size_t>(cells)), plain(static_cast<std::size_t>(cells));
+        CellCoverage(lo.data(), hi.data(), h.data(), n, cells, base, vector.data());
+        CellCoverageScalar(lo.data(), hi.data(), h.data(), n, cells, base, plain.data());
+        for (int c = 0; c < cells; ++c) {
+            const std::size_t i = static_cast<std::size_t>(c);
+            EXPECT_NEAR(plain[i], expected[i], 2e-3) << "trial " << trial << " cell " << c;
+            EXPECT_NEAR(vector[i], plain[i], 1e-5) << "trial " << trial << " cell " << c;
+        }
+    }
+}
+
+std::vector<std::uint32_t> FillWith(const std::vector<std::vector<Triangle>>& passes, int w, int h) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h, 0xDEADBEEFu);
+    Surface surface{pixels.data(), pixels.size() * 4, w, h};
+    FrameAccumulator frame(surface);
+    frame.BeginFrame(w, h);
+    for (const auto& pass : passes) {
+        frame.BeginPass(PassInfo{0.0f, 255, 0, static_cast<std::uint32_t>(pass.size())});
+        for (const Triangle& t : pass) frame.FillTriangle(t);
+        frame.EndPass();
+    }
+    frame.EndFrame();
+    return pixels;
+}
+
+std::vector<std::vector<Triangle>> FramePasses(const Case& c) {
+    const EffectSettings s = SettingsFor(c);
+    RandomSource r = SourceFor(s);
+    TriangleRecorder rec;
+    std::uint8_t constantAlpha = 0;
+    RenderFrame(kNewPatternSelector, s, r, c.width, c.height, constantAlpha, rec);
+    std::vector<std::vector<Triangle>> passes;
+    for (const auto& p : rec.passes) passes.push_back(p.triangles);
+    return passes;
+}
+
+// Lines hidden under their opaque neighbours are skipped, and which ones are
+// depends on the order the lines come in. Any order gives the very same
+// pixels, so the skipping never shows.
+TEST(FrameFill, LineOrderDoesNotChangeAPixel) {
+    for (const Case& c : {kFrames[1], kFrames[2], kShapes[0]}) {
+        auto passes = FramePasses(c);
+        const auto inOrder = FillWith(passes, c.width, c.height);
+        // Every other line first, then the rest backwards: new neighbours.
+        for (auto& pass : passes) {
+            std::vector<Triangle> shuffled;
+            for (std::size_t i = 0; i < pass.size(); i += 2) shuffled.push_back(pass[i]);
+            for (std::size_t i = pass.size(); i-- > 0;) {
+                if (i % 2 == 1) shuffled.push_back(pass[i]);
+            }
+            pass = shuffled;
+        }
+        const auto reordered = FillWith(passes, c.width, c.height);
+        EXPECT_EQ(inOrder, reordered) << c.name;
+        // The pictures are not empty or uniform.
+        EXPECT_NE(std::count(inOrder.begin(), inOrder.end(), inOrder.front()),
+                  static_cast<std::ptrdiff_t>(inOrder.size()));
+    }
+}
+
+// The plain code that builds without vector instructions gives the same
+// picture, up to the order of float additions.
+TEST(FrameFill, PlainCodeGivesTheSamePicture) {
+    for (const Case& c : {kFrames[0], kFrames[1], kFrames[3], kShapes[3]}) {
+        const auto vector = RenderedFrame(c);
+        FrameAccumulator::vectorCode = false;
+        const auto plain = RenderedFrame(c);
+        FrameAccumulator::vectorCode = true;
+        int worst = 0;
+        for (std::size_t i = 0; i < vector.size(); ++i) {
+            for (int shift = 0; shift < 32; shift += 8) {
+                worst = std::max(worst, std::abs(static_cast<int>((vector[i] >> shift) & 0xFFu) -
+                                                 static_cast<int>((plain[i] >> shift) & 0xFFu)));
+            }
+        }
+        EXPECT_LE(worst, 1) << c.name;
+    }
+}
+
+// The fill writes every pixel: nothing of what the buffer held before shows,
+// also where no line passes and beyond the picture's last row.
+TEST(FrameFill, WritesTheWholeBuffer) {
+    const Case c = kShapes[0];
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(c.width) * c.height + 7, 0xDEADBEEFu);
+    Surface surface{pixels.data(), pixels.size() * 4, c.width, c.height};
+    const EffectSettings s = SettingsFor(c);
+    RandomSource r = SourceFor(s);
+    std::uint8_t constantAlpha = 0;
+    RenderFrame(kNewPatternSelector, s, r, surface, constantAlpha);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xDEADBEEFu), 0);
+    EXPECT_EQ(pixels.back(), 0u);
+    EXPECT_GT(std::count(pixels.begin(), pixels.end(), 0u), 0);
 }
 
 }  // namespace
