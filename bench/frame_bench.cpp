@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "frame_composer.h"
+#include "previous_frame_accumulator.h"
 #include "rasteriser.h"
 #include "triangle_recorder.h"
 
@@ -73,6 +74,20 @@ void BM_RenderFrame(benchmark::State& state, Scenario s) {
     std::uint8_t constantAlpha = 0;
     for (auto _ : state) {
         qv::RenderFrame(qv::kNewPatternSelector, e, random, p.surface, constantAlpha);
+        benchmark::DoNotOptimize(p.pixels.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// The frame fill before the row sweep (a copy kept in the benchmark).
+void BM_PreviousFill(benchmark::State& state, Scenario s) {
+    const qv::EffectSettings e = SettingsFor(s);
+    qv::RandomSource random = SourceFor(e);
+    Picture p(s);
+    std::uint8_t constantAlpha = 0;
+    for (auto _ : state) {
+        qv::previous::FrameAccumulator sink(p.surface);
+        qv::RenderFrame(qv::kNewPatternSelector, e, random, s.width, s.height, constantAlpha, sink);
         benchmark::DoNotOptimize(p.pixels.data());
         benchmark::ClobberMemory();
     }
@@ -171,12 +186,12 @@ std::string Times(double num, double den) {
     return buf;
 }
 
-void PrintTable(const std::map<std::string, double>& m, bool withReference) {
+void PrintTable(const std::map<std::string, double>& m, bool withReference, bool withPrevious) {
     const double floor1080 = Find(m, "floor/1920x1080");
     const double plain = Find(m, "RenderFrame/density500");
-    std::printf("\n| Frame | RenderFrame ms | cairo ms | cairo / RenderFrame |%s Measure | Goal |\n",
-                withReference ? " reference rasteriser ms |" : "");
-    std::printf("|---|---:|---:|---:|%s---:|---|\n", withReference ? "---:|" : "");
+    std::printf("\n| Frame | RenderFrame ms | cairo ms | cairo / RenderFrame |%s%s Measure | Goal |\n",
+                withPrevious ? " previous fill ms |" : "", withReference ? " reference rasteriser ms |" : "");
+    std::printf("|---|---:|---:|---:|%s%s---:|---|\n", withPrevious ? "---:|" : "", withReference ? "---:|" : "");
     for (const Scenario& s : kScenarios) {
         const std::string n = s.name;
         const double ours = Find(m, "RenderFrame/" + n);
@@ -197,26 +212,31 @@ void PrintTable(const std::map<std::string, double>& m, bool withReference) {
         }
         std::printf("| %s | %s | %s | %s |", n.c_str(), Ms(ours).c_str(), Ms(cairo).c_str(),
                     Times(cairo, ours).c_str());
+        if (withPrevious) std::printf(" %s |", Ms(Find(m, "previous/" + n)).c_str());
         if (withReference) std::printf(" %s |", Ms(Find(m, "reference/" + n)).c_str());
         std::printf(" %s | %s |\n", measure.c_str(), goal.c_str());
     }
-    std::printf("| floor 1920x1080 | %s | | |%s | |\n", Ms(floor1080).c_str(), withReference ? " |" : "");
-    std::printf("| floor 3840x2160 | %s | | |%s | |\n", Ms(Find(m, "floor/3840x2160")).c_str(),
-                withReference ? " |" : "");
+    const std::string extra = std::string(withPrevious ? " |" : "") + (withReference ? " |" : "");
+    std::printf("| floor 1920x1080 | %s | | |%s | |\n", Ms(floor1080).c_str(), extra.c_str());
+    std::printf("| floor 3840x2160 | %s | | |%s | |\n", Ms(Find(m, "floor/3840x2160")).c_str(), extra.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --no-cairo and --with-reference are ours; the rest go to the library.
+    // --no-cairo, --with-reference and --with-previous are ours; the rest go
+    // to the library.
     bool withCairo = true;
     bool withReference = false;
+    bool withPrevious = false;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--no-cairo") == 0) {
             withCairo = false;
         } else if (std::strcmp(argv[i], "--with-reference") == 0) {
             withReference = true;
+        } else if (std::strcmp(argv[i], "--with-previous") == 0) {
+            withPrevious = true;
         } else {
             args.push_back(argv[i]);
         }
@@ -230,6 +250,10 @@ int main(int argc, char** argv) {
             benchmark::RegisterBenchmark(("cairo/" + std::string(s.name)).c_str(), BM_Cairo, s)
                 ->Unit(benchmark::kMillisecond);
         }
+        if (withPrevious) {
+            benchmark::RegisterBenchmark(("previous/" + std::string(s.name)).c_str(), BM_PreviousFill, s)
+                ->Unit(benchmark::kMillisecond);
+        }
         if (withReference) {
             benchmark::RegisterBenchmark(("reference/" + std::string(s.name)).c_str(), BM_ReferenceRasteriser, s)
                 ->Unit(benchmark::kMillisecond);
@@ -241,7 +265,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, args.data());
     MedianCollector reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintTable(reporter.medians, withReference);
+    PrintTable(reporter.medians, withReference, withPrevious);
     benchmark::Shutdown();
     return 0;
 }
