@@ -840,6 +840,12 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
     float* tail = tail_.data();
     std::fill(out, out + room, 0.0f);
     std::fill(tail, tail + room, 0.0f);
+    // Pieces within one cell go straight into signed-area cells, as a font
+    // rasteriser does: the cell its share right of the piece's middle, the
+    // next one the rest.
+    if (coverLocal_.size() < room) coverLocal_.resize(room);
+    float* local = coverLocal_.data();
+    std::fill(local, local + room, 0.0f);
     const float origin = static_cast<float>(c.first);
     const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), half = _mm_set1_ps(0.5f);
     const __m128 two = _mm_set1_ps(2.0f), minWidth = _mm_set1_ps(1e-20f);
@@ -876,6 +882,25 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
                                             _mm_and_ps(_mm_cmplt_ps(lo, rightSide), _mm_cmpgt_ps(hi, rightSide)));
             if (_mm_movemask_ps(_mm_and_ps(live, across)) != 0) return false;
             if (_mm_movemask_ps(live) == 0) continue;
+            {
+                const __m128i cellLo = _mm_cvttps_epi32(lo), cellHi = _mm_cvttps_epi32(hi);
+                const __m128 inside = _mm_and_ps(_mm_cmpge_ps(lo, zero), _mm_cmplt_ps(hi, _mm_set1_ps(static_cast<float>(cells))));
+                const __m128 single = _mm_and_ps(inside, _mm_castsi128_ps(_mm_cmpeq_epi32(cellLo, cellHi)));
+                if (_mm_movemask_ps(_mm_andnot_ps(single, live)) == 0) {
+                    alignas(16) std::int32_t at[4];
+                    alignas(16) float share[4], rest[4];
+                    const __m128 fraction = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(lo, hi), half), _mm_cvtepi32_ps(cellLo));
+                    const __m128 toNext = _mm_mul_ps(h, fraction);
+                    _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_and_si128(cellLo, _mm_castps_si128(live)));
+                    _mm_store_ps(share, _mm_sub_ps(h, toNext));
+                    _mm_store_ps(rest, toNext);
+                    for (int k = 0; k < 4; ++k) {
+                        local[at[k]] += share[k];
+                        local[at[k] + 1] += rest[k];
+                    }
+                    continue;
+                }
+            }
             // Cells where a live piece of the group lies; right of them all
             // the group adds its whole height.
             const __m128 big = _mm_set1_ps(1e30f);
@@ -919,7 +944,7 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
     std::uint32_t* cell = acc + c.first;
     float run = c.base + hsum(off);
     for (std::int32_t x = 0; x < cells; ++x) {
-        run += tail[x];
+        run += tail[x] + local[x];
         if (cell[x] < kSaturated) cell[x] += LogOf(logOf, out[x] + run);
     }
     return true;

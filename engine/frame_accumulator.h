@@ -149,7 +149,7 @@ private:
     };
     std::vector<Rows> hidden_;          // per shape: rows it adds nothing to
     std::vector<float> cover_;          // width + 2 cells of scratch
-    std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_, tail_;
+    std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_, tail_, coverLocal_;
     Members soa_;  // one cluster's pieces and coverages
     std::vector<std::uint32_t> acc_;    // the row being built, width + 1 cells
     std::vector<std::uint32_t> open_;   // open cells before each cell, width + 1
