@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#if !defined(QV_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #define QV_COVERAGE_SSE2 1
 #include <emmintrin.h>
 #endif
