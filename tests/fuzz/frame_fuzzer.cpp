@@ -109,6 +109,11 @@ void FuzzTriangles(FuzzedDataProvider& in) {
     const std::uint32_t rgb = in.ConsumeIntegral<std::uint32_t>() & 0xFFFFFFu;
     const int passes = in.ConsumeIntegralInRange<int>(1, 12);
     const int lines = in.ConsumeIntegralInRange<int>(1, 24);
+    // Nested passes keep each line's corners and move only its tip, as the
+    // blur does; the fill then treats a line's triangles as one shape.
+    const bool nested = in.ConsumeBool();
+    std::vector<qv::Triangle> corners(static_cast<std::size_t>(lines));
+    for (qv::Triangle& c : corners) c = qv::Triangle{0, 0, Coordinate(in), Coordinate(in), Coordinate(in), Coordinate(in), 0};
     reference.BeginFrame(w, h);
     frame.BeginFrame(w, h);
     for (int p = 0; p < passes && in.remaining_bytes() > 0; ++p) {
@@ -119,6 +124,10 @@ void FuzzTriangles(FuzzedDataProvider& in) {
             qv::Triangle t{Coordinate(in), Coordinate(in), Coordinate(in), Coordinate(in),
                            Coordinate(in), Coordinate(in),
                            (static_cast<std::uint32_t>(in.ConsumeIntegral<std::uint8_t>()) << 24) | rgb};
+            if (nested) {
+                const qv::Triangle& c = corners[static_cast<std::size_t>(i)];
+                t.c1X = c.c1X, t.c1Y = c.c1Y, t.c2X = c.c2X, t.c2Y = c.c2Y;
+            }
             reference.FillTriangle(t);
             frame.FillTriangle(t);
         }
@@ -135,6 +144,8 @@ void FuzzTriangles(FuzzedDataProvider& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
+    // Both the vector code and the plain code that builds without it.
+    qv::FrameAccumulator::vectorCode = in.ConsumeBool();
     if (in.ConsumeBool()) {
         FuzzFrame(in);
     } else {
