@@ -563,30 +563,42 @@ FrameAccumulator::Active FrameAccumulator::MakeActive(std::uint32_t shapeIndex) 
 
 namespace {
 
-// A side of an active shape at row r: its lowest or highest x.
-double SideAt(const FrameAccumulator::Active& x, int side, bool high, double r) {
-    const int i = 2 * side + (high ? 1 : 0);
-    return static_cast<double>(x.v[i]) + (r - x.segLo) * static_cast<double>(x.s[i]);
+// A linear function of the row: c0 + c1 * r.
+struct Linear {
+    double c0, c1;
+    double At(double r) const { return c0 + c1 * r; }
+    Linear operator-(const Linear& o) const { return Linear{c0 - o.c0, c1 - o.c1}; }
+};
+
+// A side bound of an active shape (0 left low, 1 left high, 2 right low,
+// 3 right high) as a function of the row, as FastRow evaluates it.
+Linear SideOf(const FrameAccumulator::Active& x, int i) {
+    return Linear{static_cast<double>(x.v[i]) - x.segLo * static_cast<double>(x.s[i]), static_cast<double>(x.s[i])};
 }
 
-// Narrows the rows [lo, hi) to those where the linear g(r) >= 0, checking
-// the ends themselves against rounding.
-template <typename G>
-void Narrow(const G& g, std::int32_t& lo, std::int32_t& hi) {
+// Narrows the rows [lo, hi) to those where g(r) >= margin, checking the ends
+// themselves against rounding.
+void Narrow(const Linear& g0, double margin, std::int32_t& lo, std::int32_t& hi) {
     if (lo >= hi) return;
-    const double v0 = g(static_cast<double>(lo)), v1 = g(static_cast<double>(lo) + 1.0);
-    const double slope = v1 - v0;
-    if (slope > 0.0) {
-        const double root = lo - v0 / slope;
-        if (root > lo) lo = static_cast<std::int32_t>(std::min<double>(hi, std::ceil(root)));
-    } else if (slope < 0.0) {
-        const double root = lo - v0 / slope;
-        if (root < hi - 1) hi = static_cast<std::int32_t>(std::max<double>(lo, std::floor(root) + 1.0));
-    } else if (!(v0 >= 0.0)) {
+    const Linear g{g0.c0 - margin, g0.c1};
+    const bool first = g.At(lo) >= 0.0, last = g.At(hi - 1) >= 0.0;
+    if (first && last) return;  // linear: true at both ends, true between
+    if (!first && !last) {
         hi = lo;
+        return;
     }
-    while (lo < hi && !(g(static_cast<double>(lo)) >= 0.0)) ++lo;
-    while (lo < hi && !(g(static_cast<double>(hi - 1)) >= 0.0)) --hi;
+    // One root inside: the rows on its true side, from the root, then
+    // checked one by one against rounding.
+    const double root = -g.c0 / g.c1;  // c1 != 0 here
+    const std::int32_t at =
+        static_cast<std::int32_t>(std::clamp(root, static_cast<double>(lo), static_cast<double>(hi)));
+    if (first) {
+        hi = std::min(hi, at + 1);
+        while (lo < hi && !(g.At(hi - 1) >= 0.0)) --hi;
+    } else {
+        lo = std::max(lo, at);
+        while (lo < hi && !(g.At(lo) >= 0.0)) ++lo;
+    }
 }
 
 }  // namespace
@@ -628,8 +640,8 @@ void FrameAccumulator::HideCoveredRows() {
             if (lo >= hi) continue;
             // b's inside begins a cell before a does, or ends a cell after.
             std::int32_t lLo = lo, lHi = hi, rLo = lo, rHi = hi;
-            Narrow([&](double r) { return SideAt(a, 0, false, r) - SideAt(b, 0, true, r) - kHiddenMargin; }, lLo, lHi);
-            Narrow([&](double r) { return SideAt(b, 1, false, r) - SideAt(a, 1, true, r) - kHiddenMargin; }, rLo, rHi);
+            Narrow(SideOf(a, 0) - SideOf(b, 1), kHiddenMargin, lLo, lHi);
+            Narrow(SideOf(b, 2) - SideOf(a, 3), kHiddenMargin, rLo, rHi);
             if (lLo < lHi) left[lefts++] = Cover{static_cast<std::uint32_t>(j), lLo, lHi};
             if (rLo < rHi) right[rights++] = Cover{static_cast<std::uint32_t>(j), rLo, rHi};
         }
@@ -641,7 +653,7 @@ void FrameAccumulator::HideCoveredRows() {
                 // The two insides meet: the right one begins before the left one ends.
                 const Active& b = actives_[left[p].shape];
                 const Active& c = actives_[right[q].shape];
-                Narrow([&](double r) { return SideAt(b, 1, false, r) - SideAt(c, 0, true, r) - kHiddenMargin; }, lo, hi);
+                Narrow(SideOf(b, 2) - SideOf(c, 1), kHiddenMargin, lo, hi);
                 if (hi - lo > best.hi - best.lo) best = Rows{lo, hi};
             }
         }
