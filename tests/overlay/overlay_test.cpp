@@ -204,3 +204,24 @@ TEST(GdiPlus, StartedOnceAndStoppedWithTheLastReference) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(OverlayWindow, RedrawsAtEverySpaceWithTheStartUpVariation) {
+    HWND w = test::OverlayForTest();
+    ApplyStartupDefaults(effectSettings);
+    overlayLayer.random.SetJitterRanges(effectSettings.densityJitter, effectSettings.thicknessJitter,
+                                        effectSettings.spaceJitter, effectSettings.alphaJitter);
+    for (int space = kSpaceRange.min; space <= kSpaceRange.max; space += 10) {
+        effectSettings.space = static_cast<std::uint16_t>(space);
+        SendMessageW(w, WM_APP_HOTKEY, kVkLShift, 0);
+        HANDLE heaps[64];
+        const DWORD n = GetProcessHeaps(64, heaps);
+        for (DWORD k = 0; k < n && k < 64; ++k) ASSERT_TRUE(HeapValidate(heaps[k], 0, nullptr)) << "space " << space;
+    }
+    ApplyStartupDefaults(effectSettings);
+}
+
+}  // namespace
+}  // namespace qv
