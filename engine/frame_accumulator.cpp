@@ -39,9 +39,11 @@ constexpr double kFloatMargin = 1.0 / 256.0;
 constexpr double kFloatError = 1.0 / (1 << 21);
 constexpr double kMaxFloatMargin = 1.0 / 8.0;
 
+#if QV_FRAME_SSE2
 // Cells per step of the vector edge cells: most groups of four members
 // touch no more.
 constexpr std::int32_t kGroupCells = 4;
+#endif
 
 // Lines this far apart in drawing order are tried as each other's cover.
 constexpr std::int64_t kOccluderReach = 6;
