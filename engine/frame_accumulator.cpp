@@ -496,7 +496,22 @@ void FrameAccumulator::Sweep() {
             list[opened] = static_cast<std::uint32_t>(i);
             opened += open[clusters[i].last + 1] != open[clusters[i].first] ? 1 : 0;
         }
-        for (std::size_t i = 0; i < opened; ++i) EdgeCells(clusters[list[i]], row, acc);
+        for (std::size_t i = 0; i < opened; ++i) {
+#if QV_FRAME_SSE2
+            // The shapes and edges of open clusters are far apart in memory:
+            // ask for them a few clusters ahead.
+            if (i + 4 < opened) {
+                _mm_prefetch(reinterpret_cast<const char*>(&shapes_[clusters[list[i + 4]].shape]), _MM_HINT_T0);
+            }
+            if (i + 2 < opened) {
+                const Shape& ahead = shapes_[clusters[list[i + 2]].shape];
+                for (const Family& f : ahead.family) {
+                    if (f.begin < f.end) _mm_prefetch(reinterpret_cast<const char*>(&edges_[f.begin]), _MM_HINT_T0);
+                }
+            }
+#endif
+            EdgeCells(clusters[list[i]], row, acc);
+        }
         ResolveRow(acc, surface_.bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width));
     }
 #if QV_FRAME_SSE2
