@@ -24,3 +24,7 @@ endif()
 # Everything links the C and C++ runtimes statically, so the executables
 # import only system DLLs and run in a bare Wine prefix.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# M_PI and friends, which the Windows headers hide unless asked (as MSVC's do).
+set(CMAKE_C_FLAGS_INIT "-D_USE_MATH_DEFINES")
+set(CMAKE_CXX_FLAGS_INIT "-D_USE_MATH_DEFINES")
