@@ -17,6 +17,16 @@
 
 namespace qv::linuxshell {
 
+using panel::ControlKind;
+using panel::ControlSpec;
+using panel::DuToPixelsX;
+using panel::DuToPixelsY;
+using panel::FindControl;
+using panel::kPanelCaption;
+using panel::kPanelControls;
+using panel::kPanelHeightDu;
+using panel::kPanelWidthDu;
+
 namespace {
 
 // The panel's font and compact widgets: the layout is in dialog units of an

@@ -49,4 +49,9 @@
 
 #define IDC_COLOR_GROUP 1035
 
+/* The dialog's caption; the trailing blank is part of it. */
+#define QV_PANEL_CAPTION "表示設定 - Quorvane "
+#define QV_PANEL_WIDTH_DU 410
+#define QV_PANEL_HEIGHT_DU 223
+
 #endif

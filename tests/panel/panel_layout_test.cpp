@@ -6,20 +6,20 @@
 
 #include "panel_rules.h"
 
-namespace qv::linuxshell {
+namespace qv::panel {
 namespace {
 
 TEST(PanelLayout, EverySlotHasItsTrackbarAndDisplayControl) {
-    for (const auto& slot : panel::kSlots) {
+    for (const auto& slot : kSlots) {
         const ControlSpec* bar = FindControl(slot.trackbarId);
         ASSERT_NE(bar, nullptr) << slot.trackbarId;
         EXPECT_TRUE(bar->kind == ControlKind::kTicksBelow || bar->kind == ControlKind::kPlainTrackbar);
         const ControlSpec* shown = FindControl(slot.displayId);
         ASSERT_NE(shown, nullptr) << slot.displayId;
-        EXPECT_EQ(shown->kind, slot.group == panel::SlotGroup::kJitter ? ControlKind::kCheckBox
+        EXPECT_EQ(shown->kind, slot.group == SlotGroup::kJitter ? ControlKind::kCheckBox
                                                                         : ControlKind::kValueLabel);
         // Only the four parameter trackbars carry tick marks.
-        EXPECT_EQ(bar->kind == ControlKind::kTicksBelow, slot.group == panel::SlotGroup::kParam);
+        EXPECT_EQ(bar->kind == ControlKind::kTicksBelow, slot.group == SlotGroup::kParam);
     }
 }
 
@@ -58,4 +58,4 @@ TEST(PanelLayout, DialogUnitsScaleByTheFontsBaseUnits) {
 }
 
 }  // namespace
-}  // namespace qv::linuxshell
+}  // namespace qv::panel
