@@ -7,14 +7,15 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
-# Starts a persistent wineserver for the current display and lets Wine's
+# Starts a persistent wineserver (one that already runs keeps the display
+# it was started on: stop it first to change displays) and lets Wine's
 # background services come up before anything else runs: started later,
 # they can hold a test's output open and make ctest wait for ever. Their
 # output goes nowhere for the same reason.
+# With an argument, the server ends that many seconds after its last program.
 qv_wine_warm_up() {
     mkdir -p "$WINEPREFIX"
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -p >/dev/null 2>&1
+    wineserver "-p${1:-}" >/dev/null 2>&1
     wine wineboot >/dev/null 2>&1 </dev/null
     qv_wine_configure
 }

@@ -26,8 +26,15 @@ RECT Desktop() {
     return r;
 }
 
+// One event at a time, with a pause between, as a hand would: the hooks ask
+// for the key state when they handle an event, and under Wine a burst can
+// be over before the hook sees its first event.
 void Send(std::vector<INPUT> inputs) {
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    constexpr DWORD kBetweenEventsMs = 40;
+    for (INPUT& in : inputs) {
+        SendInput(1, &in, sizeof(INPUT));
+        Sleep(kBetweenEventsMs);
+    }
 }
 
 INPUT KeyInput(WORD vk, bool up) {
