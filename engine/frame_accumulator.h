@@ -11,7 +11,9 @@
 // clear). Within a row a line is an inside span of constant coverage, kept as
 // two differences, and one short run of cells at each side where its edges
 // pass; those cells get their exact area coverage, and only when the row is
-// not already opaque there from the inside spans of all the lines.
+// not already opaque there from the inside spans of all the lines. Where all
+// of a line's cells lie inside one or two drawn opaque neighbours, the line
+// is skipped for those rows: it could not change a pixel.
 //
 // The blur passes draw the same lines nested inside each other (same corners,
 // tips further out). A point inside pass k is inside every earlier pass, so a
