@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "triangle_recorder.h"
 
@@ -109,8 +110,8 @@ TEST(FocusLines, ThicknessJitterMakesSidesSeparate) {
     bool asymmetric = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const double axis = static_cast<double>(i) * c.effectiveStep;
-        const double a1 = std::atan2(lines[i].c1Y - 540.0, lines[i].c1X - 960.0) * 180 / M_PI;
-        const double a2 = std::atan2(lines[i].c2Y - 540.0, lines[i].c2X - 960.0) * 180 / M_PI;
+        const double a1 = std::atan2(lines[i].c1Y - 540.0, lines[i].c1X - 960.0) * 180 / std::numbers::pi;
+        const double a2 = std::atan2(lines[i].c2Y - 540.0, lines[i].c2X - 960.0) * 180 / std::numbers::pi;
         auto wrap = [](double d) { return std::remainder(d, 360.0); };
         const double side1 = wrap(axis - a1), side2 = wrap(a2 - axis);
         EXPECT_GE(side1, 0.75 - 0.03);

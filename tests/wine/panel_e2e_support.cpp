@@ -45,9 +45,15 @@ int Channel(std::uint32_t c, int shift) { return static_cast<int>((c >> shift) &
 
 bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
+// One event at a time, with a pause between: the hooks read the key state
+// when they handle an event, and under Wine a burst can be over before the
+// hook sees its first event.
 void SendKeys(std::initializer_list<INPUT> inputs) {
-    std::vector<INPUT> v(inputs);
-    SendInput(static_cast<UINT>(v.size()), v.data(), sizeof(INPUT));
+    constexpr DWORD kBetweenEventsMs = 40;
+    for (INPUT in : inputs) {
+        SendInput(1, &in, sizeof(INPUT));
+        Sleep(kBetweenEventsMs);
+    }
 }
 
 INPUT Key(WORD vk, bool up) {
