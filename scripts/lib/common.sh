@@ -23,7 +23,9 @@ qv_ensure_packages() {
         apt-get update -qq >&2
         export QV_APT_UPDATED=1
     fi
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+    # With recommends: Wine's fonts and GL drivers come that way, and the
+    # benches were proven with them.
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >&2
 }
 
 # What every native build needs.
