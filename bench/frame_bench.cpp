@@ -72,8 +72,9 @@ void BM_RenderFrame(benchmark::State& state, Scenario s) {
     qv::RandomSource random = SourceFor(e);
     Picture p(s);
     std::uint8_t constantAlpha = 0;
+    qv::FrameScratch scratch;
     for (auto _ : state) {
-        qv::RenderFrame(qv::kNewPatternSelector, e, random, p.surface, constantAlpha);
+        qv::RenderFrame(qv::kNewPatternSelector, e, random, p.surface, constantAlpha, scratch);
         benchmark::DoNotOptimize(p.pixels.data());
         benchmark::ClobberMemory();
     }

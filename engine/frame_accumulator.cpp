@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <span>
 
 #if !defined(QV_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #define QV_FRAME_SSE2 1
@@ -198,24 +199,29 @@ void SumRow(std::uint32_t* p, std::int32_t n, std::uint32_t* open) {
 
 bool FrameAccumulator::vectorCode = true;
 
-FrameAccumulator::FrameAccumulator(Surface& surface) : surface_(surface) {}
+FrameAccumulator::FrameAccumulator(Surface& surface) : surface_(&surface) {}
+
+void FrameAccumulator::Retarget(Surface& surface) { surface_ = &surface; }
 
 void FrameAccumulator::BeginFrame(std::int32_t, std::int32_t) {
-    drawable_ = surface_.Drawable();
-    if (!drawable_ && surface_.bits != nullptr) std::memset(surface_.bits, 0, surface_.byteSize);
+    drawable_ = surface_->Drawable();
+    if (!drawable_ && surface_->bits != nullptr) std::memset(surface_->bits, 0, surface_->byteSize);
     any_ = false;
-    passes_.clear();
+    passCount_ = 0;
 }
 
 void FrameAccumulator::BeginPass(const PassInfo& pass) {
-    passes_.emplace_back();
-    passes_.back().reserve(pass.lineCount);
+    // The triangle lists of earlier frames keep their memory.
+    if (passCount_ == passes_.size()) passes_.emplace_back();
+    passes_[passCount_].clear();
+    passes_[passCount_].reserve(pass.lineCount);
+    ++passCount_;
 }
 
 void FrameAccumulator::FillTriangle(const Triangle& t) {
     if (!drawable_) return;
-    if (passes_.empty()) passes_.emplace_back();
-    passes_.back().push_back(t);
+    if (passCount_ == 0) BeginPass(PassInfo{});
+    passes_[passCount_ - 1].push_back(t);
     // The frame's lines share one colour; the last one seen stands for all.
     rgb_ = t.argb & 0xFFFFFFu;
     any_ = true;
@@ -223,13 +229,13 @@ void FrameAccumulator::FillTriangle(const Triangle& t) {
 
 void FrameAccumulator::EndFrame() {
     if (!drawable_) return;
-    const std::size_t pixels = static_cast<std::size_t>(surface_.width) * static_cast<std::size_t>(surface_.height);
+    const std::size_t pixels = static_cast<std::size_t>(surface_->width) * static_cast<std::size_t>(surface_->height);
     // Whatever the buffer holds beyond the picture is cleared as well.
-    if (surface_.byteSize > pixels * 4u) {
-        std::memset(reinterpret_cast<unsigned char*>(surface_.bits) + pixels * 4u, 0, surface_.byteSize - pixels * 4u);
+    if (surface_->byteSize > pixels * 4u) {
+        std::memset(reinterpret_cast<unsigned char*>(surface_->bits) + pixels * 4u, 0, surface_->byteSize - pixels * 4u);
     }
     if (!any_) {
-        std::memset(surface_.bits, 0, pixels * 4u);
+        std::memset(surface_->bits, 0, pixels * 4u);
         return;
     }
     const std::uint32_t r = (rgb_ >> 16) & 0xFFu, g = (rgb_ >> 8) & 0xFFu, b = rgb_ & 0xFFu;
@@ -239,12 +245,13 @@ void FrameAccumulator::EndFrame() {
 
     // Passes of equal length whose lines keep their corners are the blur's
     // nested lines; anything else is filled triangle by triangle.
-    bool nested = passes_.size() > 1;
-    for (const auto& p : passes_) nested = nested && p.size() == passes_.front().size();
-    const std::size_t lines = nested ? passes_.front().size() : 0;
+    const std::span<const std::vector<Triangle>> passes(passes_.data(), passCount_);
+    bool nested = passes.size() > 1;
+    for (const auto& p : passes) nested = nested && p.size() == passes.front().size();
+    const std::size_t lines = nested ? passes.front().size() : 0;
     for (std::size_t i = 0; i < lines && nested; ++i) {
-        const Triangle& a = passes_.front()[i];
-        for (const auto& p : passes_) {
+        const Triangle& a = passes.front()[i];
+        for (const auto& p : passes) {
             const Triangle& t = p[i];
             nested = nested && t.c1X == a.c1X && t.c1Y == a.c1Y && t.c2X == a.c2X && t.c2Y == a.c2Y;
         }
@@ -254,12 +261,14 @@ void FrameAccumulator::EndFrame() {
     soa_.Clear();
     shapes_.clear();
     if (nested) {
-        std::vector<const Triangle*> members(passes_.size());
-        std::vector<float> weights(passes_.size());
+        std::vector<const Triangle*>& members = memberOf_;
+        std::vector<float>& weights = weightOf_;
+        members.resize(passes.size());
+        weights.resize(passes.size());
         for (std::size_t i = 0; i < lines; ++i) {
             float transmittance = 1.0f;
-            for (std::size_t k = 0; k < passes_.size(); ++k) {
-                const Triangle& t = passes_[k][i];
+            for (std::size_t k = 0; k < passes.size(); ++k) {
+                const Triangle& t = passes[k][i];
                 const float a = static_cast<float>(t.argb >> 24) / 255.0f;
                 members[k] = &t;
                 weights[k] = transmittance * a;
@@ -268,7 +277,7 @@ void FrameAccumulator::EndFrame() {
             BuildShape(members.data(), members.size(), weights.data());
         }
     } else {
-        for (const auto& p : passes_) {
+        for (const auto& p : passes) {
             for (const Triangle& t : p) {
                 const Triangle* member = &t;
                 const float weight = static_cast<float>(t.argb >> 24) / 255.0f;
@@ -282,7 +291,7 @@ void FrameAccumulator::EndFrame() {
 void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t count, const float* weights) {
     Shape shape{};
     shape.members = static_cast<std::uint32_t>(count);
-    const std::int32_t height = surface_.height;
+    const std::int32_t height = surface_->height;
     double top = 1e300, bottom = -1e300;
     for (int e = 0; e < 3; ++e) {
         Family& f = shape.family[e];
@@ -413,8 +422,8 @@ void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t co
 }
 
 void FrameAccumulator::Sweep() {
-    const std::int32_t width = surface_.width;
-    const std::int32_t height = surface_.height;
+    const std::int32_t width = surface_->width;
+    const std::int32_t height = surface_->height;
     acc_.assign(static_cast<std::size_t>(width) + 1, 0u);
     open_.assign(static_cast<std::size_t>(width) + 1, 0u);
     // Sums to finished pixels, in steps of kSumStep.
@@ -442,18 +451,22 @@ void FrameAccumulator::Sweep() {
             pieces_.push_back(Piece{i, shape.rowFirst, shape.rowLast});
         }
     }
-    std::vector<std::uint32_t> startOf(static_cast<std::size_t>(height) + 1, 0u);
+    std::vector<std::uint32_t>& startOf = startOf_;
+    startOf.assign(static_cast<std::size_t>(height) + 1, 0u);
     for (const Piece& p : pieces_) ++startOf[static_cast<std::size_t>(p.first) + 1];
     for (std::int32_t r = 0; r < height; ++r) startOf[static_cast<std::size_t>(r) + 1] += startOf[static_cast<std::size_t>(r)];
-    std::vector<std::uint32_t> order(pieces_.size());
+    std::vector<std::uint32_t>& order = order_;
+    order.resize(pieces_.size());
     {
-        std::vector<std::uint32_t> next(startOf.begin(), startOf.end() - 1);
+        std::vector<std::uint32_t>& next = next_;
+        next.assign(startOf.begin(), startOf.end() - 1);
         for (std::uint32_t i = 0; i < pieces_.size(); ++i) {
             order[next[static_cast<std::size_t>(pieces_[i].first)]++] = i;
         }
     }
 
-    std::vector<Active> active;
+    std::vector<Active>& active = sweepActive_;
+    active.clear();
     std::size_t nextPiece = 0;
     std::uint32_t* acc = acc_.data();
     for (std::int32_t row = 0; row < height; ++row) {
@@ -512,7 +525,7 @@ void FrameAccumulator::Sweep() {
 #endif
             EdgeCells(clusters[list[i]], row, acc);
         }
-        ResolveRow(acc, surface_.bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width));
+        ResolveRow(acc, surface_->bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width));
     }
 #if QV_FRAME_SSE2
     _mm_sfence();  // the streamed pixels are visible before the frame is shown
@@ -683,7 +696,7 @@ void FrameAccumulator::HideCoveredRows() {
 inline FrameAccumulator::Cluster* FrameAccumulator::FastRow(const Active& a, std::int32_t row, std::uint32_t* acc,
                                                      Cluster* out) {
     const float r = static_cast<float>(row - a.segLo);
-    const std::int32_t width = surface_.width;
+    const std::int32_t width = surface_->width;
     const float w = static_cast<float>(width);
     float b[4];
     std::int32_t cell[4];
@@ -723,7 +736,7 @@ inline FrameAccumulator::Cluster* FrameAccumulator::FastRow(const Active& a, std
 FrameAccumulator::Cluster* FrameAccumulator::SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row,
                                                                std::uint32_t* acc, Cluster* out) {
     const Shape& shape = shapes_[shapeIndex];
-    const std::int32_t width = surface_.width;
+    const std::int32_t width = surface_->width;
     const double w = width;
     const std::uint32_t* logOf = LogTable().data();
     Item items[3];
@@ -795,7 +808,7 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
     if (vectorCode && shapes_[c.shape].members > 1 && EdgeCellsVector(c, row, acc)) return;
 #endif
     const Shape& shape = shapes_[c.shape];
-    const std::int32_t width = surface_.width;
+    const std::int32_t width = surface_->width;
     const double w = width;
     float* cover = cover_.data();
     std::int32_t lo = width + 2, hi = -1;
@@ -880,7 +893,7 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
     const __m128 two = _mm_set1_ps(2.0f), minWidth = _mm_set1_ps(1e-20f);
     const __m128 y0 = _mm_set1_ps(static_cast<float>(row)), y1 = _mm_set1_ps(static_cast<float>(row) + 1.0f);
     const __m128 leftSide = _mm_set1_ps(-origin);
-    const __m128 rightSide = _mm_set1_ps(static_cast<float>(surface_.width) - origin);
+    const __m128 rightSide = _mm_set1_ps(static_cast<float>(surface_->width) - origin);
     __m128 off = zero;  // heights of pieces left of the picture
     auto hsum = [](__m128 v) {
         v = _mm_add_ps(v, _mm_movehl_ps(v, v));
@@ -983,7 +996,7 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
 void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const {
     const std::uint32_t* pixelOfSum = pixelOfSum_.data();
     const std::uint32_t opaque = pixelOf_[255];
-    const std::int32_t width = surface_.width;
+    const std::int32_t width = surface_->width;
     std::int32_t x = 0;
     std::uint32_t lastSum = 0, lastPixel = 0;
     auto one = [&](std::int32_t i) {

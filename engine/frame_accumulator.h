@@ -37,6 +37,9 @@ namespace qv {
 class FrameAccumulator final : public TriangleSink {
 public:
     explicit FrameAccumulator(Surface& surface);
+    // Draws the next frames onto another surface; the working memory grown
+    // for earlier frames is kept, so a frame of the same size allocates nothing.
+    void Retarget(Surface& surface);
 
     // A surface that cannot be drawn is cleared here (all of byteSize when
     // bits is not null); a drawable one is written whole by EndFrame.
@@ -135,11 +138,16 @@ private:
     bool EdgeCellsVector(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const;
 
-    Surface& surface_;
+    Surface* surface_;
     bool drawable_ = false;
     bool any_ = false;
     std::uint32_t rgb_ = 0;
-    std::vector<std::vector<Triangle>> passes_;
+    std::vector<std::vector<Triangle>> passes_;  // the first passCount_ are this frame's
+    std::size_t passCount_ = 0;
+    std::vector<const Triangle*> memberOf_;
+    std::vector<float> weightOf_;
+    std::vector<std::uint32_t> startOf_, order_, next_;  // pieces by first row
+    std::vector<Active> sweepActive_;
     std::vector<Edge> edges_;
     std::vector<Shape> shapes_;
     std::vector<Cluster> clusters_;     // of the current row

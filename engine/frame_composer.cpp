@@ -51,10 +51,25 @@ void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSo
     sink.EndFrame();
 }
 
+FrameScratch::FrameScratch() = default;
+FrameScratch::~FrameScratch() = default;
+FrameScratch::FrameScratch(FrameScratch&&) noexcept = default;
+FrameScratch& FrameScratch::operator=(FrameScratch&&) noexcept = default;
+
 void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
                  std::uint8_t& constantAlpha) {
-    FrameAccumulator accumulator(surface);
-    RenderFrame(selector, settings, random, surface.width, surface.height, constantAlpha, accumulator);
+    FrameScratch scratch;
+    RenderFrame(selector, settings, random, surface, constantAlpha, scratch);
+}
+
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
+                 std::uint8_t& constantAlpha, FrameScratch& scratch) {
+    if (scratch.accumulator_) {
+        scratch.accumulator_->Retarget(surface);
+    } else {
+        scratch.accumulator_ = std::make_unique<FrameAccumulator>(surface);
+    }
+    RenderFrame(selector, settings, random, surface.width, surface.height, constantAlpha, *scratch.accumulator_);
 }
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "effect_settings.h"
 #include "focus_lines.h"
@@ -14,6 +15,24 @@ namespace qv {
 
 inline constexpr std::int32_t kReplaySelector = -1;  // same pattern as before
 inline constexpr std::int32_t kNewPatternSelector = 0;
+
+class FrameAccumulator;
+
+// The fill's working memory (a few megabytes at high density and with blur),
+// owned by a caller that draws frame after frame so that it is allocated
+// once, not per frame. One scratch serves one thread; surfaces may differ.
+class FrameScratch {
+public:
+    FrameScratch();
+    ~FrameScratch();
+    FrameScratch(FrameScratch&&) noexcept;
+    FrameScratch& operator=(FrameScratch&&) noexcept;
+
+private:
+    friend void RenderFrame(std::int32_t, const EffectSettings&, RandomSource&, Surface&, std::uint8_t&,
+                            FrameScratch&);
+    std::unique_ptr<FrameAccumulator> accumulator_;
+};
 
 // What a frame derives from the settings before it draws.
 struct FrameParams {
@@ -34,5 +53,8 @@ void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSo
 // surface without pixels is left alone and nothing is drawn.
 void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
                  std::uint8_t& constantAlpha);
+// The same, reusing the working memory of the caller's earlier frames.
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
+                 std::uint8_t& constantAlpha, FrameScratch& scratch);
 
 }  // namespace qv

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "effect_settings.h"
+#include "frame_composer.h"
 #include "key_tracker.h"
 #include "panel_rules.h"
 #include "random_source.h"
@@ -31,6 +32,7 @@ struct OverlayLayer {
     int scale = 1;                     // GDK's window scale: device pixels per logical one
     std::uint8_t constantAlpha = 255;  // written by every frame from settings.alpha
     RandomSource random;
+    FrameScratch scratch;              // the fill's working memory, kept between frames
 
     // The user's show/hide flag: compared with 1 and flipped by the gesture;
     // a second copy's request shows the overlay without telling it.

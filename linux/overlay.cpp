@@ -212,7 +212,8 @@ void FitToDesktop() {
 
 void Redraw(std::int32_t selector) {
     if (overlayLayer.image) cairo_surface_flush(overlayLayer.image);
-    RenderFrame(selector, settings, overlayLayer.random, overlayLayer.surface, overlayLayer.constantAlpha);
+    RenderFrame(selector, settings, overlayLayer.random, overlayLayer.surface, overlayLayer.constantAlpha,
+                overlayLayer.scratch);
     if (overlayLayer.image) cairo_surface_mark_dirty(overlayLayer.image);
     ++overlayLayer.frames;
     if (selector != kReplaySelector) ++overlayLayer.newPatterns;

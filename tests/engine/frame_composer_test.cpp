@@ -118,6 +118,37 @@ TEST(FrameComposer, ReplayedFramesArePixelIdenticalAndAlphaOnlyChangesConstantAl
     EXPECT_EQ(stale, 0u) << "the frame starts cleared";
 }
 
+// A scratch kept across frames of other sizes, blur and density must give
+// each frame exactly the pixels a fresh one gives: nothing of an earlier,
+// larger or blurred frame may leak into a later one.
+TEST(FrameComposer, ReusedScratchGivesTheSamePixelsAsAFreshOne) {
+    struct Frame {
+        int w, h;
+        std::uint16_t density;
+        std::int32_t blur;
+    };
+    const Frame frames[] = {{400, 300, 500, 20}, {160, 90, 200, 0}, {400, 300, 500, 0}, {37, 411, 120, 5},
+                            {160, 90, 50, 0},    {400, 300, 200, 20}};
+    FrameScratch scratch;
+    ticks = 9;
+    for (const Frame& f : frames) {
+        EffectSettings s = Defaults(f.w, f.h);
+        s.density = f.density;
+        s.blurLevel = f.blur;
+        RandomSource fresh(&Tick), reused(&Tick);
+        std::uint8_t alphaFresh = 0, alphaReused = 0;
+        std::vector<std::uint32_t> a(static_cast<std::size_t>(f.w) * f.h, 0xDEADBEEFu), b = a;
+        Surface sa{a.data(), a.size() * 4, f.w, f.h}, sb{b.data(), b.size() * 4, f.w, f.h};
+        RenderFrame(kNewPatternSelector, s, fresh, sa, alphaFresh);
+        RenderFrame(kNewPatternSelector, s, reused, sb, alphaReused, scratch);
+        std::size_t drawn = 0;
+        for (auto p : a) drawn += p != 0;
+        EXPECT_GT(drawn, a.size() / 50) << f.w << "x" << f.h;
+        EXPECT_EQ(a, b) << f.w << "x" << f.h << " density " << f.density << " blur " << f.blur;
+        EXPECT_EQ(alphaFresh, alphaReused);
+    }
+}
+
 TEST(FrameComposer, SurfaceWithoutPixelsDrawsNothing) {
     RandomSource r(&Tick);
     Surface empty{nullptr, 0, 1920, 1080};
