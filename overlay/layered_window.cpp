@@ -63,8 +63,12 @@ void ReleaseSurface(OverlaySurface& surface) noexcept {
 }
 
 void RedrawOverlay(std::int32_t selector) noexcept {
+    // The fill's working memory lives as long as the surface does: a drag or
+    // a burst of moves redraws many times a second and must not allocate
+    // and free megabytes for every frame.
+    static FrameScratch scratch;
     Surface view = overlayLayer.surface.View();
-    RenderFrame(selector, effectSettings, overlayLayer.random, view, overlayLayer.constantAlpha);
+    RenderFrame(selector, effectSettings, overlayLayer.random, view, overlayLayer.constantAlpha, scratch);
     HDC screenDC = GetDC(nullptr);
     overlayLayer.Present(screenDC);
     ReleaseDC(nullptr, screenDC);

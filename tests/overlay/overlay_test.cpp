@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 
 #include "frame_composer.h"
 #include "gdiplus_startup.h"
@@ -8,6 +11,20 @@
 #include "private_messages.h"
 #include "process_state.h"
 #include "win_test_env.h"
+
+// Every plain allocation of this test program is counted, so that a test
+// can show that a stretch of code allocates nothing.
+namespace {
+std::atomic<std::size_t> allocationCount{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    allocationCount.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace qv {
 namespace {
@@ -129,6 +146,25 @@ TEST(OverlayWindow, MoveCentreTakesTheNewestPointAndDrawsOnce) {
     // the old centre of the desktop now has lines near it.
     const auto* p = static_cast<const std::uint32_t*>(overlayLayer.surface.bits);
     EXPECT_EQ(p[60 * overlayLayer.surface.width + 50], 0u);
+}
+
+// A drag redraws once per mouse event: after the first frame, frames reuse
+// the surface and the fill's working memory instead of allocating anew.
+TEST(OverlayWindow, FramesAfterTheFirstAllocateNothing) {
+    HWND w = test::OverlayForTest();
+    effectSettings.blurLevel = 5;  // the blur passes need the most working memory
+    SendMessageW(w, WM_APP_REDRAW, 0, 0);
+    EnterCriticalSection(&queueLock);
+    pointQueue.Append({100, 80});
+    LeaveCriticalSection(&queueLock);
+    const std::size_t before = allocationCount.load();
+    SendMessageW(w, WM_APP_REDRAW, 0, 0);
+    SendMessageW(w, WM_APP_MOVE_CENTER, 0, 0);
+    SendMessageW(w, WM_APP_REDRAW, 0, 0);
+    EXPECT_EQ(allocationCount.load(), before);
+    ASSERT_GT(CountNonZero(overlayLayer.surface), 0u) << "the frames were drawn";
+    effectSettings.blurLevel = 0;
+    FitToDesktop();
 }
 
 TEST(OverlayWindow, ReplayKeepsThePatternAndNewPatternChangesIt) {
