@@ -167,22 +167,34 @@ void SumRow(std::uint32_t* p, std::int32_t n, std::uint32_t* open) {
 #if QV_FRAME_SSE2
     const __m128i bias = _mm_set1_epi32(static_cast<int>(0x80000000u));
     const __m128i below = _mm_set1_epi32(static_cast<int>(kSaturated ^ 0x80000000u));
-    __m128i carry = _mm_setzero_si128();
-    __m128i openCarry = _mm_setzero_si128();
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i oneToFour = _mm_setr_epi32(1, 2, 3, 4);
+    __m128i carry = zero;
+    __m128i openCarry = zero;
+    __m128i openSteps = oneToFour;  // open counts of four cells at the carried sum
     for (; i + 4 <= n; i += 4) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, zero)) == 0xFFFF) {
+            // Most of a sparse row changes nothing: the sum carries through.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), carry);
+            const __m128i m = _mm_add_epi32(openCarry, openSteps);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(open + i + 1), m);
+            openCarry = _mm_shuffle_epi32(m, _MM_SHUFFLE(3, 3, 3, 3));
+            continue;
+        }
         v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
         v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
         v = _mm_add_epi32(v, carry);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
         carry = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
-        // -1 per open cell: counted negatively, stored negated.
+        // -1 per open cell, so the count is subtracted.
         __m128i m = _mm_cmplt_epi32(_mm_xor_si128(v, bias), below);
         m = _mm_add_epi32(m, _mm_slli_si128(m, 4));
         m = _mm_add_epi32(m, _mm_slli_si128(m, 8));
-        m = _mm_add_epi32(m, openCarry);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(open + i + 1), _mm_sub_epi32(_mm_setzero_si128(), m));
+        m = _mm_sub_epi32(openCarry, m);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(open + i + 1), m);
         openCarry = _mm_shuffle_epi32(m, _MM_SHUFFLE(3, 3, 3, 3));
+        openSteps = _mm_and_si128(_mm_cmplt_epi32(_mm_xor_si128(carry, bias), below), oneToFour);
     }
     std::uint32_t sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(carry));
 #else
@@ -1017,12 +1029,17 @@ void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) con
     // The picture is not read again here: stream it past the cache once the
     // row reaches a 16-byte boundary.
     while (x < width && (reinterpret_cast<std::uintptr_t>(pixels + x) & 15u) != 0) one(x++);
+    __m128i lastSum4 = _mm_set1_epi32(static_cast<int>(lastSum));
+    __m128i lastPixel4 = _mm_set1_epi32(static_cast<int>(lastPixel));
     for (; x + 4 <= width; x += 4) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + x));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, lastSum4)) == 0xFFFF) {
+            _mm_stream_si128(reinterpret_cast<__m128i*>(pixels + x), lastPixel4);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + x), zero);
+            continue;
+        }
         __m128i out;
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_set1_epi32(static_cast<int>(lastSum)))) == 0xFFFF) {
-            out = _mm_set1_epi32(static_cast<int>(lastPixel));
-        } else if (_mm_movemask_epi8(_mm_cmplt_epi32(_mm_xor_si128(v, bias), below)) == 0) {
+        if (_mm_movemask_epi8(_mm_cmplt_epi32(_mm_xor_si128(v, bias), below)) == 0) {
             out = opaque4;
         } else {
             alignas(16) std::uint32_t four[4];
@@ -1035,6 +1052,8 @@ void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) con
                 four[i] = lastPixel;
             }
             out = _mm_load_si128(reinterpret_cast<const __m128i*>(four));
+            lastSum4 = _mm_set1_epi32(static_cast<int>(lastSum));
+            lastPixel4 = _mm_set1_epi32(static_cast<int>(lastPixel));
         }
         _mm_stream_si128(reinterpret_cast<__m128i*>(pixels + x), out);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + x), zero);
