@@ -920,17 +920,24 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
         v = _mm_add_ss(v, _mm_shuffle_ps(v, v, 1));
         return _mm_cvtss_f32(v);
     };
+    // Held apart from the vectors: the stores into the cells below would
+    // otherwise make the compiler fetch the members' arrays again each time.
+    const float* const memberX = soa_.x.data();
+    const float* const memberSlope = soa_.slope.data();
+    const float* const memberTop = soa_.yTop.data();
+    const float* const memberBottom = soa_.yBottom.data();
+    const float* const memberWeight = soa_.weight.data();
     for (std::uint32_t e = 0; e < 3; ++e) {
         if ((c.mask & (1u << e)) == 0) continue;
         const Family& f = shape.family[e];
         const __m128 yRef = _mm_set1_ps(f.yRef);
         for (std::uint32_t m = f.soa; m < f.soaEnd; m += 4) {
-            __m128 x = _mm_loadu_ps(soa_.x.data() + m);
-            const __m128 slope = _mm_loadu_ps(soa_.slope.data() + m);
-            const __m128 top = _mm_max_ps(y0, _mm_loadu_ps(soa_.yTop.data() + m));
-            const __m128 bottom = _mm_min_ps(y1, _mm_loadu_ps(soa_.yBottom.data() + m));
+            __m128 x = _mm_loadu_ps(memberX + m);
+            const __m128 slope = _mm_loadu_ps(memberSlope + m);
+            const __m128 top = _mm_max_ps(y0, _mm_loadu_ps(memberTop + m));
+            const __m128 bottom = _mm_min_ps(y1, _mm_loadu_ps(memberBottom + m));
             const __m128 dy = _mm_max_ps(zero, _mm_sub_ps(bottom, top));
-            __m128 h = _mm_mul_ps(dy, _mm_loadu_ps(soa_.weight.data() + m));
+            __m128 h = _mm_mul_ps(dy, _mm_loadu_ps(memberWeight + m));
             if (_mm_movemask_ps(_mm_cmpneq_ps(h, zero)) == 0) continue;
             x = _mm_sub_ps(x, _mm_set1_ps(origin));
             const __m128 xa = _mm_add_ps(x, _mm_mul_ps(_mm_sub_ps(top, yRef), slope));
