@@ -825,7 +825,9 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
 #if QV_FRAME_SSE2
     // Worth it for the blur's twelve members; a plain line's one or two
     // pieces go the plain way.
-    if (vectorCode && shapes_[c.shape].members > 1 && EdgeCellsVector(c, row, acc)) return;
+    if (vectorCode) {
+        if (shapes_[c.shape].members > 1 ? EdgeCellsVector(c, row, acc) : EdgeCellsSingle(c, row, acc)) return;
+    }
 #endif
     const Shape& shape = shapes_[c.shape];
     const std::int32_t width = surface_->width;
@@ -885,6 +887,85 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
         if (cell[x] < kSaturated) cell[x] += LogOf(logOf, out[x]);
     }
 }
+
+#if QV_FRAME_SSE2
+// A plain line's edge cells, four cells at a time: a cluster holds at most
+// one piece per side, so the pieces stay in registers. The sums are the
+// general path's, operation for operation. A piece across a side of the
+// picture needs splitting; then it returns false and the general path does
+// the cluster.
+bool FrameAccumulator::EdgeCellsSingle(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
+    const Shape& shape = shapes_[c.shape];
+    const double w = surface_->width;
+    const double y0 = row, y1 = row + 1.0;
+    const double origin = c.first;
+    float base = c.base;
+    float pieceLo[3], pieceHi[3], pieceH[3];
+    int n = 0;
+    for (std::uint32_t e = 0; e < 3; ++e) {
+        if ((c.mask & (1u << e)) == 0) continue;
+        const Family& f = shape.family[e];
+        if (f.end - f.begin > 1) return false;
+        if (f.begin == f.end) continue;
+        const Edge& d = edges_[f.begin];
+        const double yTop = std::max(y0, d.yTop), yBottom = std::min(y1, d.yBottom);
+        if (!(yBottom > yTop)) continue;
+        const double x0 = d.xAtTop + (yTop - d.yTop) * d.slope;
+        const double x1 = d.xAtTop + (yBottom - d.yTop) * d.slope;
+        const double dy = static_cast<double>(d.weight) * (yBottom - yTop);
+        const double xMin = std::min(x0, x1), xMax = std::max(x0, x1);
+        if (xMax <= 0.0) {
+            base += static_cast<float>(dy);
+        } else if (xMin >= w) {
+            continue;
+        } else if (xMin >= 0.0 && xMax <= w) {
+            pieceLo[n] = static_cast<float>(xMin - origin);
+            pieceHi[n] = static_cast<float>(xMax - origin);
+            pieceH[n] = static_cast<float>(dy);
+            ++n;
+        } else {
+            return false;
+        }
+    }
+    __m128 lo[3], hi[3], mid[3], inv[3], h[3];
+    const __m128 zero = _mm_setzero_ps();
+    for (int k = 0; k < n; ++k) {
+        lo[k] = _mm_set1_ps(pieceLo[k]);
+        hi[k] = _mm_set1_ps(pieceHi[k]);
+        mid[k] = _mm_set1_ps((pieceLo[k] + pieceHi[k]) * 0.5f);
+        inv[k] = _mm_set1_ps(1.0f / std::max(2.0f * (pieceHi[k] - pieceLo[k]), kMinTwiceWidth));
+        h[k] = _mm_set1_ps(pieceH[k]);
+    }
+    // Mean over piece k of max(0, u - x): zero left of it, a parabola
+    // across it, linear right of it.
+    auto g = [&](int k, __m128 u) {
+        const __m128 past = _mm_cmpge_ps(u, hi[k]);
+        const __m128 d = _mm_max_ps(zero, _mm_sub_ps(u, lo[k]));
+        return _mm_or_ps(_mm_and_ps(past, _mm_sub_ps(u, mid[k])),
+                         _mm_andnot_ps(past, _mm_mul_ps(_mm_mul_ps(d, d), inv[k])));
+    };
+    const std::uint32_t* logOf = LogTable().data();
+    std::uint32_t* cell = acc + c.first;
+    const std::int32_t cells = c.last - c.first + 1;
+    const __m128 firstFour = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f), one = _mm_set1_ps(1.0f);
+    const __m128 steps = _mm_set1_ps(static_cast<float>(kCoverageSteps)), rounding = _mm_set1_ps(0.5f);
+    for (std::int32_t x = 0; x < cells; x += 4) {
+        const __m128 left = _mm_add_ps(_mm_set1_ps(static_cast<float>(x)), firstFour);
+        const __m128 right = _mm_add_ps(left, one);
+        __m128 coverage = _mm_set1_ps(base);
+        for (int k = 0; k < n; ++k) coverage = _mm_add_ps(coverage, _mm_mul_ps(h[k], _mm_sub_ps(g(k, right), g(k, left))));
+        coverage = _mm_min_ps(one, _mm_max_ps(zero, coverage));
+        alignas(16) std::int32_t index[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(index),
+                        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, steps), rounding)));
+        const std::int32_t lanes = std::min(4, cells - x);
+        for (std::int32_t i = 0; i < lanes; ++i) {
+            if (cell[x + i] < kSaturated) cell[x + i] += logOf[index[i]];
+        }
+    }
+    return true;
+}
+#endif
 
 #if QV_FRAME_SSE2
 // The edge cells four members at a time: pieces and their areas without

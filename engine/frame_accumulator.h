@@ -136,6 +136,7 @@ private:
     void HideCoveredRows();
     void EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     bool EdgeCellsVector(const Cluster& c, std::int32_t row, std::uint32_t* acc);
+    bool EdgeCellsSingle(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const;
 
     Surface* surface_;

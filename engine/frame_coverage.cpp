@@ -11,10 +11,6 @@ namespace qv {
 
 namespace {
 
-// A vertical piece (lo == hi) has no ramp; the bound keeps 0 * (1 / width)
-// finite on its left.
-constexpr float kMinTwiceWidth = 1e-20f;
-
 // Mean over a piece of max(0, u - x): zero left of it, a parabola across it,
 // linear right of it.
 inline float G(float u, float lo, float hi, float mid, float inv) noexcept {

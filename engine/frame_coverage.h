@@ -15,6 +15,10 @@
 
 namespace qv {
 
+// A vertical piece (lo == hi) has no ramp; the bound keeps 0 * (1 / width)
+// finite on its left.
+inline constexpr float kMinTwiceWidth = 1e-20f;
+
 // out[c] for c in [0, cells). n pieces; lo[k] <= hi[k].
 void CellCoverage(const float* lo, const float* hi, const float* h, std::size_t n, std::int32_t cells, float base,
                   float* out) noexcept;
