@@ -278,6 +278,7 @@ void FrameAccumulator::EndFrame() {
     }
 
     edges_.clear();
+    plainEdges_.clear();
     soa_.Clear();
     shapes_.clear();
     if (nested) {
@@ -438,6 +439,9 @@ void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t co
             }
         }
     }
+    for (const Family& f : shape.family) {
+        plainEdges_.push_back(count == 1 && f.begin != f.end ? edges_[f.begin] : Edge{0.0, 0.0, 0.0, 0.0, 0.0f});
+    }
     shapes_.push_back(shape);
 }
 
@@ -534,9 +538,16 @@ void FrameAccumulator::Sweep() {
             // The shapes and edges of open clusters are far apart in memory:
             // ask for them a few clusters ahead.
             if (i + 4 < opened) {
-                _mm_prefetch(reinterpret_cast<const char*>(&shapes_[clusters[list[i + 4]].shape]), _MM_HINT_T0);
+                const Cluster& ahead = clusters[list[i + 4]];
+                if ((ahead.mask & kPlainShape) != 0) {
+                    const Edge* edges = plainEdges_.data() + 3 * static_cast<std::size_t>(ahead.shape);
+                    _mm_prefetch(reinterpret_cast<const char*>(edges), _MM_HINT_T0);
+                    _mm_prefetch(reinterpret_cast<const char*>(edges + 3) - 1, _MM_HINT_T0);
+                } else {
+                    _mm_prefetch(reinterpret_cast<const char*>(&shapes_[ahead.shape]), _MM_HINT_T0);
+                }
             }
-            if (i + 2 < opened) {
+            if (i + 2 < opened && (clusters[list[i + 2]].mask & kPlainShape) == 0) {
                 const Shape& ahead = shapes_[clusters[list[i + 2]].shape];
                 for (const Family& f : ahead.family) {
                     if (f.begin < f.end) _mm_prefetch(reinterpret_cast<const char*>(&edges_[f.begin]), _MM_HINT_T0);
@@ -606,8 +617,9 @@ FrameAccumulator::Active FrameAccumulator::MakeActive(std::uint32_t shapeIndex) 
     }
     a.heightL = shape.family[shape.left].height;
     a.q = LogOf(LogTable().data(), a.heightL);
-    a.maskL = static_cast<std::uint16_t>(1u << shape.left);
-    a.maskR = static_cast<std::uint16_t>(1u << shape.right);
+    const std::uint32_t plain = shape.members == 1 ? kPlainShape : 0u;
+    a.maskL = static_cast<std::uint16_t>((1u << shape.left) | plain);
+    a.maskR = static_cast<std::uint16_t>((1u << shape.right) | plain);
     return a;
 }
 
@@ -813,7 +825,8 @@ FrameAccumulator::Cluster* FrameAccumulator::SpansAndClusters(std::uint32_t shap
     };
     for (int i = 0; i < merged; ++i) {
         span(items[i].first);
-        *out++ = Cluster{shapeIndex, items[i].first, items[i].last, coverage, items[i].mask};
+        *out++ = Cluster{shapeIndex, items[i].first, items[i].last, coverage,
+                         items[i].mask | (shape.members == 1 ? kPlainShape : 0u)};
         coverage += items[i].height;
         from = items[i].last + 1;
     }
@@ -826,7 +839,7 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
     // Worth it for the blur's twelve members; a plain line's one or two
     // pieces go the plain way.
     if (vectorCode) {
-        if (shapes_[c.shape].members > 1 ? EdgeCellsVector(c, row, acc) : EdgeCellsSingle(c, row, acc)) return;
+        if ((c.mask & kPlainShape) != 0 ? EdgeCellsSingle(c, row, acc) : EdgeCellsVector(c, row, acc)) return;
     }
 #endif
     const Shape& shape = shapes_[c.shape];
@@ -895,7 +908,7 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
 // picture needs splitting; then it returns false and the general path does
 // the cluster.
 bool FrameAccumulator::EdgeCellsSingle(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
-    const Shape& shape = shapes_[c.shape];
+    const Edge* edges = plainEdges_.data() + 3 * static_cast<std::size_t>(c.shape);
     const double w = surface_->width;
     const double y0 = row, y1 = row + 1.0;
     const double origin = c.first;
@@ -904,10 +917,7 @@ bool FrameAccumulator::EdgeCellsSingle(const Cluster& c, std::int32_t row, std::
     int n = 0;
     for (std::uint32_t e = 0; e < 3; ++e) {
         if ((c.mask & (1u << e)) == 0) continue;
-        const Family& f = shape.family[e];
-        if (f.end - f.begin > 1) return false;
-        if (f.begin == f.end) continue;
-        const Edge& d = edges_[f.begin];
+        const Edge& d = edges[e];
         const double yTop = std::max(y0, d.yTop), yBottom = std::min(y1, d.yBottom);
         if (!(yBottom > yTop)) continue;
         const double x0 = d.xAtTop + (yTop - d.yTop) * d.slope;

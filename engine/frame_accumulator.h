@@ -109,6 +109,8 @@ private:
         std::uint32_t left, right;  // their family indices
         std::uint32_t members;      // triangles per family
     };
+    // Set in a cluster's mask beside the family bits when its shape is plain.
+    static constexpr std::uint32_t kPlainShape = 1u << 3;
     struct Cluster {  // cells of one row where a shape's edges pass
         std::uint32_t shape;
         std::int32_t first, last;
@@ -150,6 +152,9 @@ private:
     std::vector<std::uint32_t> startOf_, order_, next_;  // pieces by first row
     std::vector<Active> sweepActive_;
     std::vector<Edge> edges_;
+    // Three per shape: a plain (one-member) shape's edges by family, an
+    // absent one empty, so that its edge cells read one small record.
+    std::vector<Edge> plainEdges_;
     std::vector<Shape> shapes_;
     std::vector<Cluster> clusters_;     // of the current row
     std::vector<Active> actives_;       // one per shape
