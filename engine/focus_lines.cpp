@@ -65,7 +65,7 @@ std::int32_t DrawFocusLines(const PassParams& p, std::int32_t width, std::int32_
     const float cx = static_cast<float>(p.centerX);
     const float cy = static_cast<float>(p.centerY);
 
-    sink.BeginPass(PassInfo{p.spaceValue, p.opacity, p.rgb & 0xFFFFFFu, c.lineCount});
+    sink.BeginPass(PassInfo{p.spaceValue, p.opacity, p.rgb & 0xFFFFFFu, c.lineCount, cx, cy, true});
     for (std::uint32_t i = 0; i < c.lineCount; ++i) {
         float theta = static_cast<float>(i) * c.effectiveStep;
         if (percent[0] != 0) {

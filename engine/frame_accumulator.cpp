@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <numbers>
 #include <span>
 
 #if !defined(QV_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
@@ -218,6 +220,7 @@ void SumRow(std::uint32_t* p, std::int32_t n, std::uint32_t* open) {
 }  // namespace
 
 bool FrameAccumulator::vectorCode = true;
+bool FrameAccumulator::farFieldShortcut = true;
 
 FrameAccumulator::FrameAccumulator(Surface& surface) : surface_(&surface) {}
 
@@ -228,6 +231,8 @@ void FrameAccumulator::BeginFrame(std::int32_t, std::int32_t) {
     if (!drawable_ && surface_->bits != nullptr) std::memset(surface_->bits, 0, surface_->byteSize);
     any_ = false;
     passCount_ = 0;
+    haveCentre_ = false;
+    saturatedRadius_ = std::numeric_limits<double>::infinity();
 }
 
 void FrameAccumulator::BeginPass(const PassInfo& pass) {
@@ -236,6 +241,11 @@ void FrameAccumulator::BeginPass(const PassInfo& pass) {
     passes_[passCount_].clear();
     passes_[passCount_].reserve(pass.lineCount);
     ++passCount_;
+    if (pass.hasCentre) {
+        haveCentre_ = true;
+        centreX_ = static_cast<double>(pass.centreX) + kPixelCentre;
+        centreY_ = static_cast<double>(pass.centreY) + kPixelCentre;
+    }
 }
 
 void FrameAccumulator::FillTriangle(const Triangle& t) {
@@ -279,6 +289,7 @@ void FrameAccumulator::EndFrame() {
 
     edges_.clear();
     plainEdges_.clear();
+    outlines_.clear();
     soa_.Clear();
     shapes_.clear();
     if (nested) {
@@ -442,6 +453,12 @@ void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t co
     for (const Family& f : shape.family) {
         plainEdges_.push_back(count == 1 && f.begin != f.end ? edges_[f.begin] : Edge{0.0, 0.0, 0.0, 0.0, 0.0f});
     }
+    {
+        const Triangle& t = *members[0];
+        outlines_.push_back(Outline{{t.tipX + kPixelCentre, t.c1X + kPixelCentre, t.c2X + kPixelCentre},
+                                    {t.tipY + kPixelCentre, t.c1Y + kPixelCentre, t.c2Y + kPixelCentre},
+                                    count == 1 ? weights[0] : 0.0f});
+    }
     shapes_.push_back(shape);
 }
 
@@ -464,15 +481,23 @@ void FrameAccumulator::Sweep() {
     actives_.reserve(shapes_.size());
     for (std::uint32_t i = 0; i < shapes_.size(); ++i) actives_.push_back(MakeActive(i));
     HideCoveredRows();
+    FindSaturatedRadius();
     pieces_.clear();
     for (std::uint32_t i = 0; i < shapes_.size(); ++i) {
         const Shape& shape = shapes_[i];
+        std::int32_t first = shape.rowFirst, last = shape.rowLast;
+        KeepRows(i, first, last);
+        auto piece = [&](std::int32_t lo, std::int32_t hi) {  // rows [lo, hi] within the kept ones
+            lo = std::max(lo, first);
+            hi = std::min(hi, last);
+            if (lo <= hi) pieces_.push_back(Piece{i, lo, hi});
+        };
         const std::int32_t hideLo = hidden_[i].lo, hideHi = hidden_[i].hi;
         if (hideHi > hideLo) {
-            if (hideLo > shape.rowFirst) pieces_.push_back(Piece{i, shape.rowFirst, hideLo - 1});
-            if (hideHi <= shape.rowLast) pieces_.push_back(Piece{i, hideHi, shape.rowLast});
+            piece(shape.rowFirst, hideLo - 1);
+            piece(hideHi, shape.rowLast);
         } else {
-            pieces_.push_back(Piece{i, shape.rowFirst, shape.rowLast});
+            piece(shape.rowFirst, shape.rowLast);
         }
     }
     std::vector<std::uint32_t>& startOf = startOf_;
@@ -493,7 +518,28 @@ void FrameAccumulator::Sweep() {
     active.clear();
     std::size_t nextPiece = 0;
     std::uint32_t* acc = acc_.data();
+    const bool farField = saturatedRadius_ < std::numeric_limits<double>::infinity();
+    const std::uint32_t opaque = pixelOf_[255];
     for (std::int32_t row = 0; row < height; ++row) {
+        // The cells of this row nearer the centre than the saturated radius
+        // are swept; the ones beyond it are opaque.
+        std::int32_t keepFrom = 0, keepTo = width;
+        if (farField) {
+            const double y0 = row, y1 = row + 1.0;
+            const double dy = centreY_ < y0 ? y0 - centreY_ : (centreY_ > y1 ? centreY_ - y1 : 0.0);
+            keepFrom = keepTo = 0;
+            if (dy < saturatedRadius_) {
+                const double half = std::sqrt(saturatedRadius_ * saturatedRadius_ - dy * dy);
+                keepFrom = static_cast<std::int32_t>(std::clamp(std::floor(centreX_ - half), 0.0, static_cast<double>(width)));
+                keepTo = static_cast<std::int32_t>(std::clamp(std::ceil(centreX_ + half), 0.0, static_cast<double>(width)));
+            }
+        }
+        std::uint32_t* pixels = surface_->bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
+        if (keepFrom >= keepTo && active.empty() &&
+            (nextPiece >= order.size() || pieces_[order[nextPiece]].first != row)) {
+            std::fill(pixels, pixels + width, opaque);  // no line here, and all of it opaque
+            continue;
+        }
         while (nextPiece < order.size() && pieces_[order[nextPiece]].first == row) {
             const Piece& p = pieces_[order[nextPiece++]];
             active.push_back(actives_[p.shape]);
@@ -529,9 +575,19 @@ void FrameAccumulator::Sweep() {
         if (openList_.size() < total) openList_.resize(total);
         std::uint32_t* list = openList_.data();
         std::size_t opened = 0;
-        for (std::size_t i = 0; i < total; ++i) {
-            list[opened] = static_cast<std::uint32_t>(i);
-            opened += open[clusters[i].last + 1] != open[clusters[i].first] ? 1 : 0;
+        if (keepFrom == 0 && keepTo == width) {
+            for (std::size_t i = 0; i < total; ++i) {
+                list[opened] = static_cast<std::uint32_t>(i);
+                opened += open[clusters[i].last + 1] != open[clusters[i].first] ? 1 : 0;
+            }
+        } else {
+            // Cells outside [keepFrom, keepTo) are written opaque: no cluster there counts.
+            for (std::size_t i = 0; i < total; ++i) {
+                const Cluster& c = clusters[i];
+                const std::int32_t first = std::max(c.first, keepFrom), last = std::min(c.last, keepTo - 1);
+                list[opened] = static_cast<std::uint32_t>(i);
+                opened += first <= last && open[last + 1] != open[first] ? 1 : 0;
+            }
         }
         for (std::size_t i = 0; i < opened; ++i) {
 #if QV_FRAME_SSE2
@@ -556,7 +612,7 @@ void FrameAccumulator::Sweep() {
 #endif
             EdgeCells(clusters[list[i]], row, acc);
         }
-        ResolveRow(acc, surface_->bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width));
+        ResolveRow(acc, pixels, keepFrom, keepTo);
     }
 #if QV_FRAME_SSE2
     _mm_sfence();  // the streamed pixels are visible before the frame is shown
@@ -721,6 +777,193 @@ void FrameAccumulator::HideCoveredRows() {
         }
         hidden_[i] = best;
     }
+}
+
+namespace {
+
+// How far inside a line's triangle a pixel's centre must lie for the whole
+// pixel to be inside the line's inside span: half the pixel's diagonal, and
+// more than the span bounds are ever widened by.
+constexpr double kInsideMargin = 0.7072 + 0.25;
+
+// The circle around the centre is cut into this many angular bins when
+// checking that the lines' insides cover it.
+constexpr std::int32_t kRingBins = 8192;
+
+// The saturated radius is found to within this many pixels (rounded outward).
+constexpr double kRadiusTolerance = 4.0;
+
+double WrapAngle(double a) {
+    constexpr double kTwoPi = 2.0 * std::numbers::pi;
+    a = std::fmod(a, kTwoPi);
+    if (a > std::numbers::pi) a -= kTwoPi;
+    if (a <= -std::numbers::pi) a += kTwoPi;
+    return a;
+}
+
+}  // namespace
+
+// The far field. Take a line's triangle shrunk by kInsideMargin: every pixel
+// whose centre lies in it is in the line's inside span in every row, so it
+// gets the line's whole log sum. On a circle of radius r around the centre,
+// each side of the shrunk triangle keeps an arc of half-width acos(c / r)
+// about its inward normal, where c is the centre's distance outside that
+// side: when the centre lies outside both sides (c > 0), the arcs, and so
+// the line's arc, only grow with r. If the insides of such lines give every
+// angle of the circle of radius r a saturated sum, so they do on every
+// larger circle within the picture (as long as no line's outer edge is
+// nearer than that), and every pixel beyond r is opaque however the rest is
+// drawn. Those pixels are written opaque, and each line is swept only in the
+// rows where it comes nearer the centre than r.
+void FrameAccumulator::FindSaturatedRadius() {
+    saturatedRadius_ = std::numeric_limits<double>::infinity();
+    if (!farFieldShortcut || !haveCentre_ || shapes_.size() < 2) return;
+    for (const Shape& shape : shapes_) {
+        if (shape.members != 1) return;
+    }
+    const double w = surface_->width, h = surface_->height;
+    const double farthest = std::max(std::hypot(std::max(centreX_, w - centreX_), std::max(centreY_, h - centreY_)),
+                                     kRadiusTolerance);
+    const std::uint32_t* logOf = LogTable().data();
+    ringArcs_.clear();
+    for (const Outline& o : outlines_) {
+        const std::uint32_t q = LogOf(logOf, o.weight);
+        if (q == 0) continue;
+        // Edges tip-corner 1, corner 1-corner 2, corner 2-tip, each with the
+        // inward unit normal and the centre's distance outside it.
+        double angle[3], offset[3];
+        bool usable = true;
+        for (int e = 0; e < 3 && usable; ++e) {
+            const int n = (e + 1) % 3, v = (e + 2) % 3;
+            double nx = -(o.y[n] - o.y[e]), ny = o.x[n] - o.x[e];
+            const double length = std::hypot(nx, ny);
+            if (!(length > 1e-9)) {
+                usable = false;
+                break;
+            }
+            nx /= length, ny /= length;
+            if (nx * (o.x[v] - o.x[e]) + ny * (o.y[v] - o.y[e]) < 0.0) nx = -nx, ny = -ny;
+            angle[e] = std::atan2(ny, nx);
+            offset[e] = kInsideMargin - (nx * (centreX_ - o.x[e]) + ny * (centreY_ - o.y[e]));
+        }
+        // Both sides must keep the centre outside, and the outer edge must
+        // keep the whole picture inside.
+        if (!usable || !(offset[0] > 0.0) || !(offset[2] > 0.0) || !(offset[1] <= -farthest)) continue;
+        const double outward = std::atan2(0.5 * (o.y[1] + o.y[2]) - centreY_, 0.5 * (o.x[1] + o.x[2]) - centreX_);
+        ringArcs_.push_back(RingArc{{angle[0], angle[2]}, {offset[0], offset[2]}, outward, q});
+    }
+    // Directions in which the picture ends nearer than a circle need not be
+    // covered on it: per bin, how far its middle ray stays in the picture,
+    // widened by what the bin's width and a pixel's half can add.
+    {
+        constexpr double kBin = 2.0 * std::numbers::pi / kRingBins;
+        const double margin = farthest * kBin + 1.0;
+        const double left = -margin, right = w + margin, top = -margin, bottom = h + margin;
+        ringReach_.resize(static_cast<std::size_t>(kRingBins));
+        for (std::int32_t b = 0; b < kRingBins; ++b) {
+            const double a = (b + 0.5) * kBin;
+            const double dx = std::cos(a), dy = std::sin(a);
+            // The ray centre + t (dx, dy), t >= 0, within the widened picture.
+            double enter = 0.0, leave = std::numeric_limits<double>::infinity();
+            auto slab = [&](double from, double d, double lo, double hi) {
+                if (d == 0.0) {
+                    if (from < lo || from > hi) leave = -1.0;
+                    return;
+                }
+                double t0 = (lo - from) / d, t1 = (hi - from) / d;
+                if (t0 > t1) std::swap(t0, t1);
+                enter = std::max(enter, t0);
+                leave = std::min(leave, t1);
+            };
+            slab(centreX_, dx, left, right);
+            slab(centreY_, dy, top, bottom);
+            ringReach_[static_cast<std::size_t>(b)] = enter <= leave ? leave : -1.0;
+        }
+    }
+    if (ringArcs_.empty() || !RingCovered(farthest)) return;
+    double lo = 0.0, hi = farthest;  // not covered at lo, covered at hi
+    while (hi - lo > kRadiusTolerance) {
+        const double mid = 0.5 * (lo + hi);
+        (RingCovered(mid) ? hi : lo) = mid;
+    }
+    saturatedRadius_ = hi;
+}
+
+// Whether the insides give every angle of the circle of this radius a
+// saturated sum; an angular bin counts a line only when the line's arc
+// holds all of it.
+bool FrameAccumulator::RingCovered(double radius) {
+    constexpr double kTwoPi = 2.0 * std::numbers::pi;
+    constexpr double kBin = kTwoPi / kRingBins;
+    std::vector<std::uint32_t>& sums = ringSums_;
+    sums.assign(static_cast<std::size_t>(kRingBins) + 1, 0u);
+    auto add = [&](std::int32_t first, std::int32_t end, std::uint32_t q) {  // bins [first, end)
+        if (first >= end) return;
+        sums[static_cast<std::size_t>(first)] += q;
+        sums[static_cast<std::size_t>(end)] -= q;
+    };
+    for (const RingArc& a : ringArcs_) {
+        double lo = -std::numbers::pi, hi = std::numbers::pi;
+        for (int k = 0; k < 2; ++k) {
+            const double ratio = a.sideOffset[k] / radius;
+            if (!(ratio < 1.0)) {
+                lo = hi;
+                break;
+            }
+            const double half = std::acos(ratio);
+            const double centre = WrapAngle(a.sideAngle[k] - a.reference);
+            lo = std::max(lo, centre - half);
+            hi = std::min(hi, centre + half);
+        }
+        if (!(hi > lo)) continue;
+        double start = std::fmod(a.reference + lo, kTwoPi);
+        if (start < 0.0) start += kTwoPi;
+        const double end = start + (hi - lo);
+        const auto first = static_cast<std::int32_t>(std::ceil(start / kBin));
+        const auto last = static_cast<std::int32_t>(std::floor(end / kBin));
+        if (last <= kRingBins) {
+            add(first, last, a.q);
+        } else {
+            add(std::min(first, kRingBins), kRingBins, a.q);
+            add(0, std::min(last - kRingBins, kRingBins), a.q);
+        }
+    }
+    std::uint32_t sum = 0;
+    for (std::int32_t b = 0; b < kRingBins; ++b) {
+        sum += sums[static_cast<std::size_t>(b)];
+        if (sum < kSaturated && ringReach_[static_cast<std::size_t>(b)] >= radius) return false;
+    }
+    return true;
+}
+
+// The rows where a shape comes within the saturated radius (and a pixel's
+// diagonal more) of the centre: its triangle cut where it passes that
+// distance along its outward direction, which no nearer point passes.
+void FrameAccumulator::KeepRows(std::uint32_t shapeIndex, std::int32_t& first, std::int32_t& last) const {
+    if (!(saturatedRadius_ < std::numeric_limits<double>::infinity())) return;
+    const Outline& o = outlines_[shapeIndex];
+    double ax = 0.5 * (o.x[1] + o.x[2]) - centreX_, ay = 0.5 * (o.y[1] + o.y[2]) - centreY_;
+    const double length = std::hypot(ax, ay);
+    if (!(length > 1e-9)) return;
+    ax /= length, ay /= length;
+    const double reach = saturatedRadius_ + 2.0;
+    auto along = [&](int i) { return (o.x[i] - centreX_) * ax + (o.y[i] - centreY_) * ay; };
+    double top = std::numeric_limits<double>::infinity(), bottom = -top;
+    for (int i = 0; i < 3; ++i) {
+        const int j = (i + 1) % 3;
+        const double ti = along(i), tj = along(j);
+        if (ti <= reach) top = std::min(top, o.y[i]), bottom = std::max(bottom, o.y[i]);
+        if ((ti < reach && tj > reach) || (ti > reach && tj < reach)) {
+            const double y = o.y[i] + (o.y[j] - o.y[i]) * ((reach - ti) / (tj - ti));
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    }
+    if (top > bottom) {  // no part of it comes that near
+        first = last + 1;
+        return;
+    }
+    first = std::max(first, static_cast<std::int32_t>(std::max(std::floor(top) - 1.0, -1.0)));
+    last = std::min(last, static_cast<std::int32_t>(std::min(std::ceil(bottom) + 1.0, 1e9)));
 }
 
 // A row where the shape is its two sides: the cells each side crosses, and
@@ -1151,10 +1394,21 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
 }
 #endif
 
-void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const {
+void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom,
+                                  std::int32_t keepTo) const {
+    const std::int32_t width = surface_->width;
+    const std::uint32_t opaque = pixelOf_[255];
+    if (keepTo <= keepFrom) keepFrom = keepTo = 0;
+    std::fill(pixels, pixels + keepFrom, opaque);
+    std::fill(acc, acc + keepFrom, 0u);
+    ResolveCells(acc + keepFrom, pixels + keepFrom, keepTo - keepFrom);
+    std::fill(pixels + keepTo, pixels + width, opaque);
+    std::fill(acc + keepTo, acc + width + 1, 0u);
+}
+
+void FrameAccumulator::ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t width) const {
     const std::uint32_t* pixelOfSum = pixelOfSum_.data();
     const std::uint32_t opaque = pixelOf_[255];
-    const std::int32_t width = surface_->width;
     std::int32_t x = 0;
     std::uint32_t lastSum = 0, lastPixel = 0;
     auto one = [&](std::int32_t i) {
@@ -1206,7 +1460,6 @@ void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) con
     }
 #endif
     for (; x < width; ++x) one(x);
-    acc[width] = 0;
 }
 
 }  // namespace qv

@@ -53,6 +53,15 @@ public:
     // check the plain code gives the same picture).
     static bool vectorCode;
 
+    // Far from the centre, where the lines' insides overlap so much that
+    // every pixel is opaque whatever the details, the lines are not swept
+    // and the pixels are written opaque (tests turn it off to check the
+    // picture is the same).
+    static bool farFieldShortcut;
+    // The radius from the centre beyond which the last frame was known
+    // opaque; infinity when it was swept whole.
+    double SaturatedRadius() const noexcept { return saturatedRadius_; }
+
     // Fixed-point units of -ln(transmittance) per 1.0.
     static constexpr std::uint32_t kLogScale = 8192;
 
@@ -139,7 +148,12 @@ private:
     void EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     bool EdgeCellsVector(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     bool EdgeCellsSingle(const Cluster& c, std::int32_t row, std::uint32_t* acc);
-    void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels) const;
+    // Cells [keepFrom, keepTo) from their sums; the rest opaque.
+    void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom, std::int32_t keepTo) const;
+    void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t count) const;
+    void FindSaturatedRadius();
+    bool RingCovered(double radius);
+    void KeepRows(std::uint32_t shapeIndex, std::int32_t& first, std::int32_t& last) const;
 
     Surface* surface_;
     bool drawable_ = false;
@@ -164,6 +178,24 @@ private:
         std::int32_t lo, hi;
     };
     std::vector<Rows> hidden_;          // per shape: rows it adds nothing to
+    // The far field: a plain shape's triangle (pixel-centre coordinates) and
+    // weight, and what its inside covers of a circle around the centre.
+    struct Outline {
+        double x[3], y[3];
+        float weight;
+    };
+    struct RingArc {
+        double sideAngle[2], sideOffset[2];  // the two sides' inward normals and offsets
+        double reference;                    // the line's outward direction
+        std::uint32_t q;
+    };
+    std::vector<Outline> outlines_;     // per shape
+    std::vector<RingArc> ringArcs_;     // the lines whose insides widen outward
+    std::vector<std::uint32_t> ringSums_;
+    std::vector<double> ringReach_;  // per angular bin: how far from the centre the picture reaches
+    bool haveCentre_ = false;
+    double centreX_ = 0.0, centreY_ = 0.0;
+    double saturatedRadius_ = 0.0;
     std::vector<float> cover_;          // width + 2 cells of scratch
     std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_, tail_, coverLocal_;
     Members soa_;  // one cluster's pieces and coverages

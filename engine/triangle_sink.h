@@ -19,6 +19,10 @@ struct PassInfo {
     std::uint8_t opacity;
     std::uint32_t rgb;  // 0x00RRGGBB shared by every line of the pass
     std::uint32_t lineCount;
+    // The point the lines converge on; a sink that does not know it (a pass
+    // fed by hand) leaves hasCentre false.
+    float centreX = 0.0f, centreY = 0.0f;
+    bool hasCentre = false;
 };
 
 class TriangleSink {

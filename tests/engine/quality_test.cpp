@@ -312,6 +312,59 @@ TEST(FrameFill, LineOrderDoesNotChangeAPixel) {
     }
 }
 
+// Far from the centre the dense frames are opaque whatever the details, and
+// the fill writes them so without sweeping the lines there. Not a pixel may
+// differ from the frame swept whole, wherever the centre (even outside the
+// picture) and whatever the ellipse; sparse frames are swept whole.
+TEST(FrameFill, FarFieldShortcutChangesNoPixel) {
+    struct Frame {
+        const char* name;
+        int width, height, density, ratio, alphaJitter, centreX, centreY;
+        bool opaqueFarField;
+    };
+    const Frame frames[] = {
+        {"dense", 1920, 1080, 500, 500, 0, 960, 540, true},
+        {"dense_alpha", 1920, 1080, 500, 500, 50, 960, 540, true},
+        {"dense_corner", 1280, 720, 500, 500, 0, 20, 700, true},
+        {"dense_flat_ellipse", 1280, 720, 500, 1000, 0, 640, 360, true},
+        {"dense_tall_ellipse", 1280, 720, 500, 0, 0, 300, 200, true},
+        {"dense_centre_outside", 800, 600, 500, 500, 0, -300, 300, false},
+        {"sparse", 1280, 720, 60, 500, 50, 640, 360, false},
+    };
+    for (const Frame& f : frames) {
+        EffectSettings s;
+        ApplyStartupDefaults(s);
+        s.density = static_cast<std::uint16_t>(f.density);
+        s.ratio = static_cast<std::uint16_t>(f.ratio);
+        s.alphaJitter = f.alphaJitter;
+        s.red = 30;
+        s.centerX = f.centreX;
+        s.centerY = f.centreY;
+        double radius = 0.0;
+        auto render = [&](bool shortcut) {
+            FrameAccumulator::farFieldShortcut = shortcut;
+            std::vector<std::uint32_t> pixels(static_cast<std::size_t>(f.width) * f.height, 0xDEADBEEFu);
+            Surface surface{pixels.data(), pixels.size() * 4, f.width, f.height};
+            FrameAccumulator frame(surface);
+            RandomSource r = SourceFor(s);
+            std::uint8_t constantAlpha = 0;
+            RenderFrame(kNewPatternSelector, s, r, f.width, f.height, constantAlpha, frame);
+            if (shortcut) radius = frame.SaturatedRadius();
+            return pixels;
+        };
+        const auto fast = render(true);
+        const auto whole = render(false);
+        FrameAccumulator::farFieldShortcut = true;
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < fast.size(); ++i) differing += fast[i] != whole[i] ? 1 : 0;
+        EXPECT_EQ(differing, 0u) << f.name;
+        if (f.opaqueFarField) {
+            EXPECT_TRUE(std::isfinite(radius)) << f.name << ": the far field was swept";
+        }
+        std::printf("%-22s saturated beyond %.0f px\n", f.name, radius);
+    }
+}
+
 // The plain code that builds without vector instructions gives the same
 // picture, up to the order of float additions.
 TEST(FrameFill, PlainCodeGivesTheSamePicture) {
