@@ -880,13 +880,24 @@ void FrameAccumulator::FindSaturatedRadius() {
             ringReach_[static_cast<std::size_t>(b)] = enter <= leave ? leave : -1.0;
         }
     }
-    if (ringArcs_.empty() || !RingCovered(farthest)) return;
+    if (ringArcs_.empty()) return;
     double lo = 0.0, hi = farthest;  // not covered at lo, covered at hi
+    const double hint = radiusHint_;
+    if (hint > kRadiusTolerance && hint < farthest) {
+        if (RingCovered(hint)) {
+            hi = hint;
+            if (!RingCovered(hint - kRadiusTolerance)) lo = hint - kRadiusTolerance;
+        } else {
+            lo = hint;
+        }
+    }
+    if (hi == farthest && !RingCovered(farthest)) return;
     while (hi - lo > kRadiusTolerance) {
         const double mid = 0.5 * (lo + hi);
         (RingCovered(mid) ? hi : lo) = mid;
     }
     saturatedRadius_ = hi;
+    radiusHint_ = hi;
 }
 
 // Whether the insides give every angle of the circle of this radius a

@@ -196,6 +196,9 @@ private:
     bool haveCentre_ = false;
     double centreX_ = 0.0, centreY_ = 0.0;
     double saturatedRadius_ = 0.0;
+    // The last frame's radius: frames in a row mostly share it, and two
+    // checks around it then stand for the whole search.
+    double radiusHint_ = 0.0;
     std::vector<float> cover_;          // width + 2 cells of scratch
     std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_, tail_, coverLocal_;
     Members soa_;  // one cluster's pieces and coverages
