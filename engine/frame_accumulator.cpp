@@ -290,6 +290,7 @@ void FrameAccumulator::EndFrame() {
     edges_.clear();
     plainEdges_.clear();
     outlines_.clear();
+    outlineCorners_.clear();
     soa_.Clear();
     shapes_.clear();
     if (nested) {
@@ -454,10 +455,16 @@ void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t co
         plainEdges_.push_back(count == 1 && f.begin != f.end ? edges_[f.begin] : Edge{0.0, 0.0, 0.0, 0.0, 0.0f});
     }
     {
-        const Triangle& t = *members[0];
-        outlines_.push_back(Outline{{t.tipX + kPixelCentre, t.c1X + kPixelCentre, t.c2X + kPixelCentre},
-                                    {t.tipY + kPixelCentre, t.c1Y + kPixelCentre, t.c2Y + kPixelCentre},
-                                    count == 1 ? weights[0] : 0.0f});
+        Outline o{static_cast<std::uint32_t>(outlineCorners_.size()), 0, 0.0f};
+        for (std::size_t k = 0; k < count; ++k) {
+            if (!(weights[k] > 0.0f)) continue;
+            const Triangle& t = *members[k];
+            outlineCorners_.push_back(Corners{{t.tipX + kPixelCentre, t.c1X + kPixelCentre, t.c2X + kPixelCentre},
+                                              {t.tipY + kPixelCentre, t.c1Y + kPixelCentre, t.c2Y + kPixelCentre}});
+            o.weight += weights[k];
+            ++o.count;
+        }
+        outlines_.push_back(o);
     }
     shapes_.push_back(shape);
 }
@@ -818,39 +825,58 @@ double WrapAngle(double a) {
 void FrameAccumulator::FindSaturatedRadius() {
     saturatedRadius_ = std::numeric_limits<double>::infinity();
     if (!farFieldShortcut || !haveCentre_ || shapes_.size() < 2) return;
-    for (const Shape& shape : shapes_) {
-        if (shape.members != 1) return;
-    }
     const double w = surface_->width, h = surface_->height;
     const double farthest = std::max(std::hypot(std::max(centreX_, w - centreX_), std::max(centreY_, h - centreY_)),
                                      kRadiusTolerance);
     const std::uint32_t* logOf = LogTable().data();
     ringArcs_.clear();
+    ringSides_.clear();
     for (const Outline& o : outlines_) {
-        const std::uint32_t q = LogOf(logOf, o.weight);
-        if (q == 0) continue;
-        // Edges tip-corner 1, corner 1-corner 2, corner 2-tip, each with the
-        // inward unit normal and the centre's distance outside it.
-        double angle[3], offset[3];
+        // Where every member covers a pixel the shape adds the log of its
+        // summed weight; a step lower in the table stands for what float
+        // rounding of that sum can lose.
+        const float a = std::min(1.0f, std::max(0.0f, o.weight));
+        const auto index = static_cast<std::size_t>(a * kCoverageSteps + 0.5f);
+        const std::uint32_t q = index > 0 ? logOf[index - 1] : 0u;
+        if (q == 0 || o.count == 0) continue;
+        RingArc arc{0.0, static_cast<std::uint32_t>(ringSides_.size()), 0, q};
         bool usable = true;
-        for (int e = 0; e < 3 && usable; ++e) {
-            const int n = (e + 1) % 3, v = (e + 2) % 3;
-            double nx = -(o.y[n] - o.y[e]), ny = o.x[n] - o.x[e];
-            const double length = std::hypot(nx, ny);
-            if (!(length > 1e-9)) {
-                usable = false;
-                break;
+        for (std::uint32_t m = o.first; m < o.first + o.count && usable; ++m) {
+            const Corners& t = outlineCorners_[m];
+            // Edges tip-corner 1, corner 1-corner 2, corner 2-tip, each with
+            // the inward unit normal and the centre's distance outside it.
+            for (int e = 0; e < 3; ++e) {
+                const int n = (e + 1) % 3, v = (e + 2) % 3;
+                double nx = -(t.y[n] - t.y[e]), ny = t.x[n] - t.x[e];
+                const double length = std::hypot(nx, ny);
+                if (!(length > 1e-9)) {
+                    usable = false;
+                    break;
+                }
+                nx /= length, ny /= length;
+                if (nx * (t.x[v] - t.x[e]) + ny * (t.y[v] - t.y[e]) < 0.0) nx = -nx, ny = -ny;
+                const double offset = kInsideMargin - (nx * (centreX_ - t.x[e]) + ny * (centreY_ - t.y[e]));
+                if (e == 1) {
+                    // The outer edge must keep the whole picture inside.
+                    usable = usable && offset <= -farthest;
+                } else {
+                    // The sides must keep the centre outside.
+                    usable = usable && offset > 0.0;
+                    ringSides_.push_back(RingSide{std::atan2(ny, nx), offset});
+                }
             }
-            nx /= length, ny /= length;
-            if (nx * (o.x[v] - o.x[e]) + ny * (o.y[v] - o.y[e]) < 0.0) nx = -nx, ny = -ny;
-            angle[e] = std::atan2(ny, nx);
-            offset[e] = kInsideMargin - (nx * (centreX_ - o.x[e]) + ny * (centreY_ - o.y[e]));
         }
-        // Both sides must keep the centre outside, and the outer edge must
-        // keep the whole picture inside.
-        if (!usable || !(offset[0] > 0.0) || !(offset[2] > 0.0) || !(offset[1] <= -farthest)) continue;
-        const double outward = std::atan2(0.5 * (o.y[1] + o.y[2]) - centreY_, 0.5 * (o.x[1] + o.x[2]) - centreX_);
-        ringArcs_.push_back(RingArc{{angle[0], angle[2]}, {offset[0], offset[2]}, outward, q});
+        if (!usable) {
+            ringSides_.resize(arc.first);
+            continue;
+        }
+        const Corners& t = outlineCorners_[o.first];
+        arc.reference = std::atan2(0.5 * (t.y[1] + t.y[2]) - centreY_, 0.5 * (t.x[1] + t.x[2]) - centreX_);
+        arc.count = static_cast<std::uint32_t>(ringSides_.size()) - arc.first;
+        for (std::uint32_t k = arc.first; k < arc.first + arc.count; ++k) {
+            ringSides_[k].angle = WrapAngle(ringSides_[k].angle - arc.reference);
+        }
+        ringArcs_.push_back(arc);
     }
     // Directions in which the picture ends nearer than a circle need not be
     // covered on it: per bin, how far its middle ray stays in the picture,
@@ -915,16 +941,16 @@ bool FrameAccumulator::RingCovered(double radius) {
     };
     for (const RingArc& a : ringArcs_) {
         double lo = -std::numbers::pi, hi = std::numbers::pi;
-        for (int k = 0; k < 2; ++k) {
-            const double ratio = a.sideOffset[k] / radius;
+        for (std::uint32_t k = a.first; k < a.first + a.count; ++k) {
+            const RingSide& side = ringSides_[k];  // its angle relative to the reference
+            const double ratio = side.offset / radius;
             if (!(ratio < 1.0)) {
                 lo = hi;
                 break;
             }
             const double half = std::acos(ratio);
-            const double centre = WrapAngle(a.sideAngle[k] - a.reference);
-            lo = std::max(lo, centre - half);
-            hi = std::min(hi, centre + half);
+            lo = std::max(lo, side.angle - half);
+            hi = std::min(hi, side.angle + half);
         }
         if (!(hi > lo)) continue;
         double start = std::fmod(a.reference + lo, kTwoPi);
@@ -953,20 +979,24 @@ bool FrameAccumulator::RingCovered(double radius) {
 void FrameAccumulator::KeepRows(std::uint32_t shapeIndex, std::int32_t& first, std::int32_t& last) const {
     if (!(saturatedRadius_ < std::numeric_limits<double>::infinity())) return;
     const Outline& o = outlines_[shapeIndex];
-    double ax = 0.5 * (o.x[1] + o.x[2]) - centreX_, ay = 0.5 * (o.y[1] + o.y[2]) - centreY_;
-    const double length = std::hypot(ax, ay);
-    if (!(length > 1e-9)) return;
-    ax /= length, ay /= length;
-    const double reach = saturatedRadius_ + 2.0;
-    auto along = [&](int i) { return (o.x[i] - centreX_) * ax + (o.y[i] - centreY_) * ay; };
+    if (o.count == 0) return;
     double top = std::numeric_limits<double>::infinity(), bottom = -top;
-    for (int i = 0; i < 3; ++i) {
-        const int j = (i + 1) % 3;
-        const double ti = along(i), tj = along(j);
-        if (ti <= reach) top = std::min(top, o.y[i]), bottom = std::max(bottom, o.y[i]);
-        if ((ti < reach && tj > reach) || (ti > reach && tj < reach)) {
-            const double y = o.y[i] + (o.y[j] - o.y[i]) * ((reach - ti) / (tj - ti));
-            top = std::min(top, y), bottom = std::max(bottom, y);
+    for (std::uint32_t m = o.first; m < o.first + o.count; ++m) {
+        const Corners& t = outlineCorners_[m];
+        double ax = 0.5 * (t.x[1] + t.x[2]) - centreX_, ay = 0.5 * (t.y[1] + t.y[2]) - centreY_;
+        const double length = std::hypot(ax, ay);
+        if (!(length > 1e-9)) return;
+        ax /= length, ay /= length;
+        const double reach = saturatedRadius_ + 2.0;
+        auto along = [&](int i) { return (t.x[i] - centreX_) * ax + (t.y[i] - centreY_) * ay; };
+        for (int i = 0; i < 3; ++i) {
+            const int j = (i + 1) % 3;
+            const double ti = along(i), tj = along(j);
+            if (ti <= reach) top = std::min(top, t.y[i]), bottom = std::max(bottom, t.y[i]);
+            if ((ti < reach && tj > reach) || (ti > reach && tj < reach)) {
+                const double y = t.y[i] + (t.y[j] - t.y[i]) * ((reach - ti) / (tj - ti));
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
         }
     }
     if (top > bottom) {  // no part of it comes that near

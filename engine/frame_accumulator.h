@@ -178,18 +178,27 @@ private:
         std::int32_t lo, hi;
     };
     std::vector<Rows> hidden_;          // per shape: rows it adds nothing to
-    // The far field: a plain shape's triangle (pixel-centre coordinates) and
-    // weight, and what its inside covers of a circle around the centre.
-    struct Outline {
+    // The far field: each shape's member triangles (pixel-centre
+    // coordinates), their summed weight, and what the inside they share
+    // covers of a circle around the centre.
+    struct Corners {
         double x[3], y[3];
+    };
+    struct Outline {
+        std::uint32_t first, count;  // into outlineCorners_
         float weight;
     };
+    struct RingSide {
+        double angle, offset;  // inward normal, and the centre's distance outside the side
+    };
     struct RingArc {
-        double sideAngle[2], sideOffset[2];  // the two sides' inward normals and offsets
-        double reference;                    // the line's outward direction
+        double reference;             // the line's outward direction
+        std::uint32_t first, count;   // its sides in ringSides_
         std::uint32_t q;
     };
+    std::vector<Corners> outlineCorners_;
     std::vector<Outline> outlines_;     // per shape
+    std::vector<RingSide> ringSides_;
     std::vector<RingArc> ringArcs_;     // the lines whose insides widen outward
     std::vector<std::uint32_t> ringSums_;
     std::vector<double> ringReach_;  // per angular bin: how far from the centre the picture reaches

@@ -319,17 +319,19 @@ TEST(FrameFill, LineOrderDoesNotChangeAPixel) {
 TEST(FrameFill, FarFieldShortcutChangesNoPixel) {
     struct Frame {
         const char* name;
-        int width, height, density, ratio, alphaJitter, centreX, centreY;
+        int width, height, density, ratio, alphaJitter, blur, centreX, centreY;
         bool opaqueFarField;
     };
     const Frame frames[] = {
-        {"dense", 1920, 1080, 500, 500, 0, 960, 540, true},
-        {"dense_alpha", 1920, 1080, 500, 500, 50, 960, 540, true},
-        {"dense_corner", 1280, 720, 500, 500, 0, 20, 700, true},
-        {"dense_flat_ellipse", 1280, 720, 500, 1000, 0, 640, 360, true},
-        {"dense_tall_ellipse", 1280, 720, 500, 0, 0, 300, 200, true},
-        {"dense_centre_outside", 800, 600, 500, 500, 0, -300, 300, false},
-        {"sparse", 1280, 720, 60, 500, 50, 640, 360, false},
+        {"dense", 1920, 1080, 500, 500, 0, 0, 960, 540, true},
+        {"dense_alpha", 1920, 1080, 500, 500, 50, 0, 960, 540, true},
+        {"dense_corner", 1280, 720, 500, 500, 0, 0, 20, 700, true},
+        {"dense_flat_ellipse", 1280, 720, 500, 1000, 0, 0, 640, 360, true},
+        {"dense_tall_ellipse", 1280, 720, 500, 0, 0, 0, 300, 200, true},
+        {"dense_centre_outside", 800, 600, 500, 500, 0, 0, -300, 300, false},
+        {"dense_blur", 1280, 720, 500, 500, 0, 20, 600, 400, true},
+        {"dense_blur_alpha", 1280, 720, 500, 600, 50, 5, 700, 300, true},
+        {"sparse", 1280, 720, 60, 500, 50, 0, 640, 360, false},
     };
     for (const Frame& f : frames) {
         EffectSettings s;
@@ -337,6 +339,7 @@ TEST(FrameFill, FarFieldShortcutChangesNoPixel) {
         s.density = static_cast<std::uint16_t>(f.density);
         s.ratio = static_cast<std::uint16_t>(f.ratio);
         s.alphaJitter = f.alphaJitter;
+        s.blurLevel = f.blur;
         s.red = 30;
         s.centerX = f.centreX;
         s.centerY = f.centreY;
