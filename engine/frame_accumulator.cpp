@@ -789,9 +789,11 @@ void FrameAccumulator::HideCoveredRows() {
 namespace {
 
 // How far inside a line's triangle a pixel's centre must lie for the whole
-// pixel to be inside the line's inside span: half the pixel's diagonal, and
-// more than the span bounds are ever widened by.
-constexpr double kInsideMargin = 0.7072 + 0.25;
+// pixel to be inside it: half the pixel's diagonal, and a little for
+// rounding. Such a pixel gets the line's whole weight as coverage, whether it
+// falls in the line's inside span or among its edge cells, whose coverage is
+// exact.
+constexpr double kInsideMargin = 0.7072 + 1.0 / 64.0;
 
 // The circle around the centre is cut into this many angular bins when
 // checking that the lines' insides cover it.
@@ -811,8 +813,7 @@ double WrapAngle(double a) {
 }  // namespace
 
 // The far field. Take a line's triangle shrunk by kInsideMargin: every pixel
-// whose centre lies in it is in the line's inside span in every row, so it
-// gets the line's whole log sum. On a circle of radius r around the centre,
+// whose centre lies in it gets the line's whole log sum. On a circle of radius r around the centre,
 // each side of the shrunk triangle keeps an arc of half-width acos(c / r)
 // about its inward normal, where c is the centre's distance outside that
 // side: when the centre lies outside both sides (c > 0), the arcs, and so
