@@ -15,6 +15,12 @@
 // of a line's cells lie inside one or two drawn opaque neighbours, the line
 // is skipped for those rows: it could not change a pixel.
 //
+// Far from the centre the insides of many lines overlap and every pixel is
+// opaque whatever the details. The radius beyond which that holds in every
+// direction is found per frame from the lines' shrunk triangles (their arcs
+// on a circle around the centre only widen outward); beyond it the pixels
+// are written opaque and each line is swept only where it comes nearer.
+//
 // The blur passes draw the same lines nested inside each other (same corners,
 // tips further out). A point inside pass k is inside every earlier pass, so a
 // line's alpha there is 1 - T_k, T_k the product of (1 - a_j) over j <= k.
