@@ -881,8 +881,11 @@ void FrameAccumulator::FindSaturatedRadius() {
     }
     // Directions in which the picture ends nearer than a circle need not be
     // covered on it: per bin, how far its middle ray stays in the picture,
-    // widened by what the bin's width and a pixel's half can add.
-    {
+    // widened by what the bin's width and a pixel's half can add. It depends
+    // only on the centre and the picture's size, which frames mostly share.
+    const std::array<double, 4> reachKey{centreX_, centreY_, w, h};
+    if (ringReach_.empty() || reachKey != ringReachKey_) {
+        ringReachKey_ = reachKey;
         constexpr double kBin = 2.0 * std::numbers::pi / kRingBins;
         const double margin = farthest * kBin + 1.0;
         const double left = -margin, right = w + margin, top = -margin, bottom = h + margin;

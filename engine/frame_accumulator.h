@@ -32,6 +32,7 @@
 // them bound all twelve, and the row costs little more than a plain line's.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -208,6 +209,7 @@ private:
     std::vector<RingArc> ringArcs_;     // the lines whose insides widen outward
     std::vector<std::uint32_t> ringSums_;
     std::vector<double> ringReach_;  // per angular bin: how far from the centre the picture reaches
+    std::array<double, 4> ringReachKey_{};  // the centre and size ringReach_ was found for
     bool haveCentre_ = false;
     double centreX_ = 0.0, centreY_ = 0.0;
     double saturatedRadius_ = 0.0;
