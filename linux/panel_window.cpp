@@ -18,7 +18,7 @@
 namespace qv::linuxshell {
 
 using panel::ControlKind;
-using panel::ControlSpec;
+using panel::PanelControl;
 using panel::DuToPixelsX;
 using panel::DuToPixelsY;
 using panel::FindControl;
@@ -172,7 +172,7 @@ int JitterIndexOfCheckBox(int id) {
 // included: a trackbar under the pointer must not take the turn as well.
 gboolean OnTrackbarScroll(GtkWidget*, GdkEvent*, gpointer) { return rawInput.keys.LeftCtrlDown() ? TRUE : FALSE; }
 
-GtkWidget* MakeTrackbar(const ControlSpec& c) {
+GtkWidget* MakeTrackbar(const PanelControl& c) {
     GtkWidget* scale = gtk_scale_new_with_range(GTK_ORIENTATION_HORIZONTAL, 0, 1, 1);
     gtk_scale_set_draw_value(GTK_SCALE(scale), FALSE);
     gtk_scale_set_digits(GTK_SCALE(scale), 0);
@@ -184,7 +184,7 @@ GtkWidget* MakeTrackbar(const ControlSpec& c) {
     return scale;
 }
 
-GtkWidget* MakeControl(const ControlSpec& c) {
+GtkWidget* MakeControl(const PanelControl& c) {
     switch (c.kind) {
         case ControlKind::kPushButton: {
             GtkWidget* b = gtk_button_new_with_label(c.text);
@@ -242,8 +242,8 @@ void Initialise() {
         gtk_range_set_increments(GTK_RANGE(scale), 1, std::max(1, (setup.max - setup.min) / 5));
         gtk_range_set_value(GTK_RANGE(scale), setup.position);
         panelWindow.remembered[static_cast<std::size_t>(slot)] = setup.position;
-        const ControlSpec* spec = FindControl(panel::kSlots[static_cast<std::size_t>(slot)].trackbarId);
-        if (spec && spec->kind == ControlKind::kTicksBelow && setup.tickFrequency > 0)
+        const PanelControl* control = FindControl(panel::kSlots[static_cast<std::size_t>(slot)].trackbarId);
+        if (control && control->kind == ControlKind::kTicksBelow && setup.tickFrequency > 0)
             for (int v = setup.min; v <= setup.max; v += setup.tickFrequency)
                 gtk_scale_add_mark(GTK_SCALE(scale), v, GTK_POS_BOTTOM, nullptr);
     }
@@ -288,7 +288,7 @@ void CreatePanel() {
 
     GtkWidget* fixed = gtk_fixed_new();
     gtk_widget_set_size_request(fixed, DuToPixelsX(kPanelWidthDu), DuToPixelsY(kPanelHeightDu));
-    for (const ControlSpec& c : kPanelControls) {
+    for (const PanelControl& c : kPanelControls) {
         GtkWidget* w = MakeControl(c);
         gtk_widget_set_size_request(w, DuToPixelsX(c.width), DuToPixelsY(c.height));
         gtk_fixed_put(GTK_FIXED(fixed), w, DuToPixelsX(c.x), DuToPixelsY(c.y));

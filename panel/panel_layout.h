@@ -22,7 +22,7 @@ enum class ControlKind : std::uint8_t {
     kPlainTrackbar,
 };
 
-struct ControlSpec {
+struct PanelControl {
     int id;
     ControlKind kind;
     const char* text;  // UTF-8; placeholders are overwritten before the panel is shown
@@ -35,15 +35,15 @@ inline constexpr int kPanelHeightDu = QV_PANEL_HEIGHT_DU;
 
 inline constexpr int kPanelControlCount = 31;
 
-#define QV_PUSHBUTTON(text, id, x, y, w, h) ControlSpec{id, ControlKind::kPushButton, text, x, y, w, h},
-#define QV_GROUPBOX(text, id, x, y, w, h) ControlSpec{id, ControlKind::kGroupBox, text, x, y, w, h},
-#define QV_VALUE_LABEL(text, id, x, y, w, h) ControlSpec{id, ControlKind::kValueLabel, text, x, y, w, h},
-#define QV_HELP_TEXT(text, id, x, y, w, h) ControlSpec{id, ControlKind::kHelpText, text, x, y, w, h},
-#define QV_CHECKBOX(text, id, x, y, w, h) ControlSpec{id, ControlKind::kCheckBox, text, x, y, w, h},
-#define QV_COLOR_TRACKBAR(id, x, y, w, h) ControlSpec{id, ControlKind::kPlainTrackbar, "", x, y, w, h},
-#define QV_PARAM_TRACKBAR(id, x, y, w, h) ControlSpec{id, ControlKind::kTicksBelow, "", x, y, w, h},
-#define QV_JITTER_TRACKBAR(id, x, y, w, h) ControlSpec{id, ControlKind::kPlainTrackbar, "", x, y, w, h},
-inline constexpr std::array<ControlSpec, kPanelControlCount> kPanelControls{{
+#define QV_PUSHBUTTON(text, id, x, y, w, h) PanelControl{id, ControlKind::kPushButton, text, x, y, w, h},
+#define QV_GROUPBOX(text, id, x, y, w, h) PanelControl{id, ControlKind::kGroupBox, text, x, y, w, h},
+#define QV_VALUE_LABEL(text, id, x, y, w, h) PanelControl{id, ControlKind::kValueLabel, text, x, y, w, h},
+#define QV_HELP_TEXT(text, id, x, y, w, h) PanelControl{id, ControlKind::kHelpText, text, x, y, w, h},
+#define QV_CHECKBOX(text, id, x, y, w, h) PanelControl{id, ControlKind::kCheckBox, text, x, y, w, h},
+#define QV_COLOR_TRACKBAR(id, x, y, w, h) PanelControl{id, ControlKind::kPlainTrackbar, "", x, y, w, h},
+#define QV_PARAM_TRACKBAR(id, x, y, w, h) PanelControl{id, ControlKind::kTicksBelow, "", x, y, w, h},
+#define QV_JITTER_TRACKBAR(id, x, y, w, h) PanelControl{id, ControlKind::kPlainTrackbar, "", x, y, w, h},
+inline constexpr std::array<PanelControl, kPanelControlCount> kPanelControls{{
 #include "panel_layout.def"
 }};
 #undef QV_PUSHBUTTON
@@ -66,7 +66,7 @@ constexpr int DuToPixelsY(int du) noexcept { return du * kBaseUnitY / 8; }
 
 // The table entry for a control id, or null (the three unnamed controls
 // share one id and are not found this way).
-constexpr const ControlSpec* FindControl(int id) noexcept {
+constexpr const PanelControl* FindControl(int id) noexcept {
     if (id == IDC_UNNAMED) return nullptr;
     for (const auto& c : kPanelControls)
         if (c.id == id) return &c;

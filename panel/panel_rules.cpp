@@ -12,20 +12,20 @@ bool IsSlot(int slot) noexcept { return slot >= 0 && slot < kSlotCount; }
 
 TrackbarSetup InitialSetup(int slot, const EffectSettings& s) noexcept {
     if (!IsSlot(slot)) return {0, 0, 0, 1};
-    const SlotSpec& spec = kSlots[slot];
-    const int i = spec.groupIndex;
-    switch (spec.group) {
+    const SlotEntry& entry = kSlots[slot];
+    const int i = entry.groupIndex;
+    switch (entry.group) {
         case SlotGroup::kParam: {
             const int value = s.*kParamFields[i];
-            if (i == kRatioParamIndex) return {kRatioRange.min, 2 * value, value, spec.tickFrequency};
-            return {kParamRanges[i].min, kParamRanges[i].max, value, spec.tickFrequency};
+            if (i == kRatioParamIndex) return {kRatioRange.min, 2 * value, value, entry.tickFrequency};
+            return {kParamRanges[i].min, kParamRanges[i].max, value, entry.tickFrequency};
         }
         case SlotGroup::kColor:
-            return {kColorByteRange.min, kColorByteRange.max, s.*kColorFields[i], spec.tickFrequency};
+            return {kColorByteRange.min, kColorByteRange.max, s.*kColorFields[i], entry.tickFrequency};
         case SlotGroup::kJitter: {
             const int max = kJitterRanges[i].max;
             const int position = i == kBlur ? kBlurInitialPosition : max / 2;
-            return {kVariationTrackbarMin, max, position, spec.tickFrequency};
+            return {kVariationTrackbarMin, max, position, entry.tickFrequency};
         }
     }
     return {0, 0, 0, 1};
@@ -41,22 +41,22 @@ int SlotForTrackbarId(int trackbarId) noexcept {
 SlotWrite ApplyTrackbarPosition(EffectSettings& s, int slot, std::int32_t position) noexcept {
     const auto v = static_cast<std::uint16_t>(static_cast<std::uint32_t>(position) & 0xFFFFu);
     if (!IsSlot(slot)) return {SlotGroup::kParam, -1, v, false};
-    const SlotSpec& spec = kSlots[slot];
-    const int i = spec.groupIndex;
-    switch (spec.group) {
+    const SlotEntry& entry = kSlots[slot];
+    const int i = entry.groupIndex;
+    switch (entry.group) {
         case SlotGroup::kParam:
             s.*kParamFields[i] = v;
-            return {spec.group, i, v, false};
+            return {entry.group, i, v, false};
         case SlotGroup::kColor:
             s.*kColorFields[i] = static_cast<std::uint8_t>(v & 0xFFu);
-            return {spec.group, i, v, false};
+            return {entry.group, i, v, false};
         case SlotGroup::kJitter:
             JitterAt(s, i) = static_cast<std::int32_t>(v);
             // The blur level does not feed the random source, but the ranges
             // are handed over after every variation move all the same.
-            return {spec.group, i, v, true};
+            return {entry.group, i, v, true};
     }
-    return {spec.group, i, v, false};
+    return {entry.group, i, v, false};
 }
 
 std::array<bool, kJitterCount> InitialCheckStates(const EffectSettings& s) noexcept {

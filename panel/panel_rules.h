@@ -36,7 +36,7 @@ inline constexpr std::uint8_t EffectSettings::*kColorFields[kColorCount] = {
 
 enum class SlotGroup { kParam, kColor, kJitter };
 
-struct SlotSpec {
+struct SlotEntry {
     int trackbarId;
     int displayId;  // the value label, or for a variation slot its check box
     SlotGroup group;
@@ -44,7 +44,7 @@ struct SlotSpec {
     int tickFrequency;
 };
 
-inline constexpr std::array<SlotSpec, kSlotCount> kSlots{{
+inline constexpr std::array<SlotEntry, kSlotCount> kSlots{{
     {IDC_TB_DENSITY, IDC_LB_DENSITY, SlotGroup::kParam, 0, 25},
     {IDC_TB_THICKNESS, IDC_LB_THICKNESS, SlotGroup::kParam, 1, 15},
     {IDC_TB_SPACE, IDC_LB_SPACE, SlotGroup::kParam, 2, 40},

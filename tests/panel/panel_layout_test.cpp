@@ -11,10 +11,10 @@ namespace {
 
 TEST(PanelLayout, EverySlotHasItsTrackbarAndDisplayControl) {
     for (const auto& slot : kSlots) {
-        const ControlSpec* bar = FindControl(slot.trackbarId);
+        const PanelControl* bar = FindControl(slot.trackbarId);
         ASSERT_NE(bar, nullptr) << slot.trackbarId;
         EXPECT_TRUE(bar->kind == ControlKind::kTicksBelow || bar->kind == ControlKind::kPlainTrackbar);
-        const ControlSpec* shown = FindControl(slot.displayId);
+        const PanelControl* shown = FindControl(slot.displayId);
         ASSERT_NE(shown, nullptr) << slot.displayId;
         EXPECT_EQ(shown->kind, slot.group == SlotGroup::kJitter ? ControlKind::kCheckBox
                                                                         : ControlKind::kValueLabel);
