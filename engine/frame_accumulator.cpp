@@ -1148,12 +1148,8 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
             pieceH_.resize(n + (f.end - f.begin));
         }
         for (std::uint32_t i = f.begin; i < f.end; ++i) {
-            const Edge& d = edges_[i];
-            const double yTop = std::max(y0, d.yTop), yBottom = std::min(y1, d.yBottom);
-            if (!(yBottom > yTop)) continue;
-            const double x0 = d.xAtTop + (yTop - d.yTop) * d.slope;
-            const double x1 = d.xAtTop + (yBottom - d.yTop) * d.slope;
-            const double dy = static_cast<double>(d.weight) * (yBottom - yTop);
+            double x0, x1, dy;
+            if (!edges_[i].PieceIn(y0, y1, x0, x1, dy)) continue;
             const double xMin = std::min(x0, x1), xMax = std::max(x0, x1);
             if (xMax <= 0.0) {
                 base += static_cast<float>(dy);
@@ -1205,12 +1201,8 @@ bool FrameAccumulator::EdgeCellsSingle(const Cluster& c, std::int32_t row, std::
     int n = 0;
     for (std::uint32_t e = 0; e < 3; ++e) {
         if ((c.mask & (1u << e)) == 0) continue;
-        const Edge& d = edges[e];
-        const double yTop = std::max(y0, d.yTop), yBottom = std::min(y1, d.yBottom);
-        if (!(yBottom > yTop)) continue;
-        const double x0 = d.xAtTop + (yTop - d.yTop) * d.slope;
-        const double x1 = d.xAtTop + (yBottom - d.yTop) * d.slope;
-        const double dy = static_cast<double>(d.weight) * (yBottom - yTop);
+        double x0, x1, dy;
+        if (!edges[e].PieceIn(y0, y1, x0, x1, dy)) continue;
         const double xMin = std::min(x0, x1), xMax = std::max(x0, x1);
         if (xMax <= 0.0) {
             base += static_cast<float>(dy);

@@ -93,6 +93,16 @@ private:
         double yTop, yBottom;
         double xAtTop, slope;
         float weight;
+        // The edge's piece within the rows [y0, y1]: its ends and weighted
+        // height; false when it has none there.
+        bool PieceIn(double y0, double y1, double& x0, double& x1, double& dy) const noexcept {
+            const double top = y0 > yTop ? y0 : yTop, bottom = y1 < yBottom ? y1 : yBottom;
+            if (!(bottom > top)) return false;
+            x0 = xAtTop + (top - yTop) * slope;
+            x1 = xAtTop + (bottom - yTop) * slope;
+            dy = static_cast<double>(weight) * (bottom - top);
+            return true;
+        }
     };
     // The edges of one line in one role (tip to corner 1, corner 1 to
     // corner 2, corner 2 to tip), one per pass.
