@@ -217,6 +217,28 @@ void SumRow(std::uint32_t* p, std::int32_t n, std::uint32_t* open) {
     }
 }
 
+// True when every cell of [first, last] is already opaque: its edges could
+// not change a pixel there. acc is readable three cells past last.
+inline bool AllSaturated(const std::uint32_t* acc, std::int32_t first, std::int32_t last) {
+#if QV_FRAME_SSE2
+    const __m128i bias = _mm_set1_epi32(static_cast<int>(0x80000000u));
+    const __m128i below = _mm_set1_epi32(static_cast<int>(kSaturated ^ 0x80000000u));
+    const __m128i lane = _mm_setr_epi32(0, 1, 2, 3);
+    const __m128i end = _mm_set1_epi32(last + 1);
+    for (std::int32_t x = first; x <= last; x += 4) {
+        const __m128i v = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + x)), bias);
+        const __m128i inside = _mm_cmplt_epi32(_mm_add_epi32(lane, _mm_set1_epi32(x)), end);
+        if (_mm_movemask_epi8(_mm_and_si128(inside, _mm_cmplt_epi32(v, below))) != 0) return false;
+    }
+    return true;
+#else
+    for (std::int32_t x = first; x <= last; ++x) {
+        if (acc[x] < kSaturated) return false;
+    }
+    return true;
+#endif
+}
+
 }  // namespace
 
 bool FrameAccumulator::vectorCode = true;
@@ -472,7 +494,7 @@ void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t co
 void FrameAccumulator::Sweep() {
     const std::int32_t width = surface_->width;
     const std::int32_t height = surface_->height;
-    acc_.assign(static_cast<std::size_t>(width) + 1, 0u);
+    acc_.assign(static_cast<std::size_t>(width) + 4, 0u);  // AllSaturated reads past the last cell
     open_.assign(static_cast<std::size_t>(width) + 1, 0u);
     // Sums to finished pixels, in steps of kSumStep.
     const std::uint8_t* alphaOf = AlphaTable().data();
@@ -617,7 +639,12 @@ void FrameAccumulator::Sweep() {
                 }
             }
 #endif
-            EdgeCells(clusters[list[i]], row, acc);
+            // In a frame dense enough to saturate, earlier clusters' edges
+            // often make a cluster's cells opaque after the open cells were
+            // counted; a sparse frame is spared the look.
+            const Cluster& c = clusters[list[i]];
+            if (farField && AllSaturated(acc, c.first, c.last)) continue;
+            EdgeCells(c, row, acc);
         }
         ResolveRow(acc, pixels, keepFrom, keepTo);
     }
