@@ -1435,24 +1435,47 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
                 const __m128 right = _mm_cmpge_ps(u, hi);
                 return _mm_or_ps(_mm_and_ps(right, _mm_sub_ps(u, mid)), _mm_andnot_ps(right, quad));
             };
+            // Four cells at a time: member by cell, turned into cell by
+            // member, so one addition sums each cell's members.
+            static_assert(kGroupCells == 4);
             __m128 u = _mm_set1_ps(static_cast<float>(from));
             __m128 left = area(u);
             for (std::int32_t x0 = from; x0 < to; x0 += kGroupCells) {
-                for (std::int32_t k = 0; k < kGroupCells; ++k) {
-                    u = _mm_add_ps(u, one);
-                    const __m128 right = area(u);
-                    out[x0 + k] += hsum(_mm_mul_ps(h, _mm_sub_ps(right, left)));
-                    left = right;
-                }
+                const __m128 a1 = area(u = _mm_add_ps(u, one));
+                const __m128 a2 = area(u = _mm_add_ps(u, one));
+                const __m128 a3 = area(u = _mm_add_ps(u, one));
+                const __m128 a4 = area(u = _mm_add_ps(u, one));
+                __m128 c0 = _mm_mul_ps(h, _mm_sub_ps(a1, left));
+                __m128 c1 = _mm_mul_ps(h, _mm_sub_ps(a2, a1));
+                __m128 c2 = _mm_mul_ps(h, _mm_sub_ps(a3, a2));
+                __m128 c3 = _mm_mul_ps(h, _mm_sub_ps(a4, a3));
+                left = a4;
+                _MM_TRANSPOSE4_PS(c0, c1, c2, c3);
+                const __m128 sum = _mm_add_ps(_mm_add_ps(c0, c1), _mm_add_ps(c2, c3));
+                _mm_storeu_ps(out + x0, _mm_add_ps(_mm_loadu_ps(out + x0), sum));
             }
         }
     }
+    // The running height and the cells' coverages four at a time; the
+    // table lookups stay scalar.
     const std::uint32_t* logOf = LogTable().data();
     std::uint32_t* cell = acc + c.first;
-    float run = c.base + hsum(off);
-    for (std::int32_t x = 0; x < cells; ++x) {
-        run += tail[x] + local[x];
-        if (cell[x] < kSaturated) cell[x] += LogOf(logOf, out[x] + run);
+    __m128 run = _mm_set1_ps(c.base + hsum(off));
+    const __m128 steps = _mm_set1_ps(static_cast<float>(kCoverageSteps));
+    for (std::int32_t x = 0; x < cells; x += 4) {
+        __m128 d = _mm_add_ps(_mm_loadu_ps(tail + x), _mm_loadu_ps(local + x));
+        d = _mm_add_ps(d, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(d), 4)));
+        d = _mm_add_ps(d, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(d), 8)));
+        d = _mm_add_ps(d, run);
+        run = _mm_shuffle_ps(d, d, _MM_SHUFFLE(3, 3, 3, 3));
+        const __m128 coverage = _mm_min_ps(one, _mm_max_ps(zero, _mm_add_ps(_mm_loadu_ps(out + x), d)));
+        alignas(16) std::int32_t index[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(index),
+                        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, steps), half)));
+        const std::int32_t lanes = std::min(4, cells - x);
+        for (std::int32_t i = 0; i < lanes; ++i) {
+            if (cell[x + i] < kSaturated) cell[x + i] += logOf[index[i]];
+        }
     }
     return true;
 }
