@@ -633,9 +633,14 @@ void FrameAccumulator::Sweep() {
                 }
             }
             if (i + 2 < opened && (clusters[list[i + 2]].mask & kPlainShape) == 0) {
-                const Shape& ahead = shapes_[clusters[list[i + 2]].shape];
-                for (const Family& f : ahead.family) {
-                    if (f.begin < f.end) _mm_prefetch(reinterpret_cast<const char*>(&edges_[f.begin]), _MM_HINT_T0);
+                const Cluster& ahead = clusters[list[i + 2]];
+                const Shape& shape = shapes_[ahead.shape];
+                for (std::uint32_t e = 0; e < 3; ++e) {
+                    if ((ahead.mask & (1u << e)) == 0) continue;
+                    const Family& f = shape.family[e];
+                    const char* from = reinterpret_cast<const char*>(soa_.Group(f.soa));
+                    const char* to = reinterpret_cast<const char*>(soa_.Group(f.soaEnd));
+                    for (const char* p = from; p < to; p += 64) _mm_prefetch(p, _MM_HINT_T0);
                 }
             }
 #endif
@@ -663,9 +668,10 @@ float FrameAccumulator::RowHeight(const Family& f, std::int32_t row) const {
         __m128 sum = _mm_setzero_ps();
         const __m128 v0 = _mm_set1_ps(y0), v1 = _mm_set1_ps(y1);
         for (; m < f.soaEnd; m += 4) {
-            const __m128 part = _mm_sub_ps(_mm_min_ps(v1, _mm_loadu_ps(soa_.yBottom.data() + m)),
-                                           _mm_max_ps(v0, _mm_loadu_ps(soa_.yTop.data() + m)));
-            sum = _mm_add_ps(sum, _mm_mul_ps(_mm_max_ps(part, _mm_setzero_ps()), _mm_loadu_ps(soa_.weight.data() + m)));
+            const float* g = soa_.Group(m);
+            const __m128 part = _mm_sub_ps(_mm_min_ps(v1, _mm_loadu_ps(g + Members::kBottom * 4)),
+                                           _mm_max_ps(v0, _mm_loadu_ps(g + Members::kTop * 4)));
+            sum = _mm_add_ps(sum, _mm_mul_ps(_mm_max_ps(part, _mm_setzero_ps()), _mm_loadu_ps(g + Members::kWeight * 4)));
         }
         sum = _mm_add_ps(sum, _mm_movehl_ps(sum, sum));
         sum = _mm_add_ss(sum, _mm_shuffle_ps(sum, sum, 1));
@@ -673,8 +679,8 @@ float FrameAccumulator::RowHeight(const Family& f, std::int32_t row) const {
     }
 #endif
     for (; m < f.soaEnd; ++m) {
-        const float part = std::min(y1, soa_.yBottom[m]) - std::max(y0, soa_.yTop[m]);
-        if (part > 0.0f) h += part * soa_.weight[m];
+        const float part = std::min(y1, soa_.At(m, Members::kBottom)) - std::max(y0, soa_.At(m, Members::kTop));
+        if (part > 0.0f) h += part * soa_.At(m, Members::kWeight);
     }
     return h;
 }
@@ -1318,24 +1324,21 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
         v = _mm_add_ss(v, _mm_shuffle_ps(v, v, 1));
         return _mm_cvtss_f32(v);
     };
-    // Held apart from the vectors: the stores into the cells below would
-    // otherwise make the compiler fetch the members' arrays again each time.
-    const float* const memberX = soa_.x.data();
-    const float* const memberSlope = soa_.slope.data();
-    const float* const memberTop = soa_.yTop.data();
-    const float* const memberBottom = soa_.yBottom.data();
-    const float* const memberWeight = soa_.weight.data();
+    // Held apart from the vector: the stores into the cells below would
+    // otherwise make the compiler fetch its data pointer again each time.
+    const float* const members = soa_.data.data();
     for (std::uint32_t e = 0; e < 3; ++e) {
         if ((c.mask & (1u << e)) == 0) continue;
         const Family& f = shape.family[e];
         const __m128 yRef = _mm_set1_ps(f.yRef);
         for (std::uint32_t m = f.soa; m < f.soaEnd; m += 4) {
-            __m128 x = _mm_loadu_ps(memberX + m);
-            const __m128 slope = _mm_loadu_ps(memberSlope + m);
-            const __m128 top = _mm_max_ps(y0, _mm_loadu_ps(memberTop + m));
-            const __m128 bottom = _mm_min_ps(y1, _mm_loadu_ps(memberBottom + m));
+            const float* g = members + m / Members::kLanes * Members::kGroupFloats;
+            __m128 x = _mm_loadu_ps(g + Members::kX * 4);
+            const __m128 slope = _mm_loadu_ps(g + Members::kSlope * 4);
+            const __m128 top = _mm_max_ps(y0, _mm_loadu_ps(g + Members::kTop * 4));
+            const __m128 bottom = _mm_min_ps(y1, _mm_loadu_ps(g + Members::kBottom * 4));
             const __m128 dy = _mm_max_ps(zero, _mm_sub_ps(bottom, top));
-            __m128 h = _mm_mul_ps(dy, _mm_loadu_ps(memberWeight + m));
+            __m128 h = _mm_mul_ps(dy, _mm_loadu_ps(g + Members::kWeight * 4));
             if (_mm_movemask_ps(_mm_cmpneq_ps(h, zero)) == 0) continue;
             x = _mm_sub_ps(x, _mm_set1_ps(origin));
             const __m128 xa = _mm_add_ps(x, _mm_mul_ps(_mm_sub_ps(top, yRef), slope));

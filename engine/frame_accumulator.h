@@ -118,13 +118,27 @@ private:
         std::uint32_t soa = 0, soaEnd = 0;  // the members in soa_, padded to fours
         float yRef = 0;
     };
-    struct Members {  // member i: x + (y - yRef) * slope over [yTop, yBottom]
-        std::vector<float> x, slope, yTop, yBottom, weight;
+    // Member i: x + (y - yRef) * slope over [yTop, yBottom], with its weight.
+    // Kept in groups of four, each group's five fields of four lanes side
+    // by side, so that a family's members are a few cache lines in a row.
+    struct Members {
+        enum Field : std::size_t { kX, kSlope, kTop, kBottom, kWeight, kFields };
+        static constexpr std::size_t kLanes = 4;
+        static constexpr std::size_t kGroupFloats = kFields * kLanes;
+        std::vector<float> data;
+        std::size_t count = 0;
         void Push(float px, float ps, float pt, float pb, float pw) {
-            x.push_back(px), slope.push_back(ps), yTop.push_back(pt), yBottom.push_back(pb), weight.push_back(pw);
+            if (count % kLanes == 0) data.resize(data.size() + kGroupFloats, 0.0f);
+            float* g = data.data() + count / kLanes * kGroupFloats + count % kLanes;
+            g[kX * kLanes] = px, g[kSlope * kLanes] = ps, g[kTop * kLanes] = pt, g[kBottom * kLanes] = pb;
+            g[kWeight * kLanes] = pw;
+            ++count;
         }
-        void Clear() { x.clear(), slope.clear(), yTop.clear(), yBottom.clear(), weight.clear(); }
-        std::size_t size() const { return x.size(); }
+        // The group holding members [m, m + 4), m a multiple of four.
+        const float* Group(std::size_t m) const { return data.data() + m / kLanes * kGroupFloats; }
+        float At(std::size_t m, Field f) const { return Group(m)[f * kLanes + m % kLanes]; }
+        void Clear() { data.clear(), count = 0; }
+        std::size_t size() const { return count; }
     };
     struct Shape {
         Family family[3];
@@ -228,7 +242,7 @@ private:
     double radiusHint_ = 0.0;
     std::vector<float> cover_;          // width + 2 cells of scratch
     std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_, tail_, coverLocal_;
-    Members soa_;  // one cluster's pieces and coverages
+    Members soa_;  // every family's members, by Family::soa
     std::vector<std::uint32_t> acc_;    // the row being built, width + 1 cells
     std::vector<std::uint32_t> open_;   // open cells before each cell, width + 1
     std::uint32_t pixelOf_[256] = {};
