@@ -239,6 +239,22 @@ inline bool AllSaturated(const std::uint32_t* acc, std::int32_t first, std::int3
 #endif
 }
 
+#if QV_FRAME_SSE2
+// Adds the logs of four cells' coverages (as table indices) to the first
+// `lanes` of them that are not opaque yet, without a branch per cell, which
+// would mostly guess wrong; the other cells, which must be readable, add 0.
+inline void AddOpenLogs(std::uint32_t* cell, const std::uint32_t* logOf, const std::int32_t* index, std::int32_t lanes) {
+    const __m128i bias = _mm_set1_epi32(static_cast<int>(0x80000000u));
+    const __m128i below = _mm_set1_epi32(static_cast<int>(kSaturated ^ 0x80000000u));
+    const __m128i logs = _mm_setr_epi32(static_cast<int>(logOf[index[0]]), static_cast<int>(logOf[index[1]]),
+                                        static_cast<int>(logOf[index[2]]), static_cast<int>(logOf[index[3]]));
+    const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell));
+    const __m128i open = _mm_and_si128(_mm_cmplt_epi32(_mm_xor_si128(sums, bias), below),
+                                       _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(lanes)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cell), _mm_add_epi32(sums, _mm_and_si128(open, logs)));
+}
+#endif
+
 // Pixels [0, count) set to one value. The picture is not read again while
 // the frame is built, so the stores stream past the cache: a far field of
 // opaque rows is most of a large picture.
@@ -1294,10 +1310,7 @@ bool FrameAccumulator::EdgeCellsSingle(const Cluster& c, std::int32_t row, std::
         alignas(16) std::int32_t index[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(index),
                         _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, steps), rounding)));
-        const std::int32_t lanes = std::min(4, cells - x);
-        for (std::int32_t i = 0; i < lanes; ++i) {
-            if (cell[x + i] < kSaturated) cell[x + i] += logOf[index[i]];
-        }
+        AddOpenLogs(cell + x, logOf, index, cells - x);
     }
     return true;
 }
@@ -1488,10 +1501,7 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
         alignas(16) std::int32_t index[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(index),
                         _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, steps), half)));
-        const std::int32_t lanes = std::min(4, cells - x);
-        for (std::int32_t i = 0; i < lanes; ++i) {
-            if (cell[x + i] < kSaturated) cell[x + i] += logOf[index[i]];
-        }
+        AddOpenLogs(cell + x, logOf, index, cells - x);
     }
     return true;
 }
