@@ -1189,7 +1189,13 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
     // Worth it for the blur's twelve members; a plain line's one or two
     // pieces go the plain way.
     if (vectorCode) {
-        if ((c.mask & kPlainShape) != 0 ? EdgeCellsSingle(c, row, acc) : EdgeCellsVector(c, row, acc)) return;
+        if ((c.mask & kPlainShape) != 0) {
+            if (EdgeCellsSingle(c, row, acc)) return;
+        } else if (c.first >= 1 && c.last <= surface_->width - 2) {
+            if (EdgeCellsVector<true>(c, row, acc)) return;
+        } else {
+            if (EdgeCellsVector<false>(c, row, acc)) return;
+        }
     }
 #endif
     const Shape& shape = shapes_[c.shape];
@@ -1320,6 +1326,7 @@ bool FrameAccumulator::EdgeCellsSingle(const Cluster& c, std::int32_t row, std::
 // The edge cells four members at a time: pieces and their areas without
 // leaving the vector registers. A piece across a side of the picture needs
 // splitting; then it returns false and the general path does the cluster.
+template <bool kInterior>
 bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
     const Shape& shape = shapes_[c.shape];
     const std::int32_t cells = c.last - c.first + 1;
@@ -1370,14 +1377,20 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
             const __m128 xa = _mm_add_ps(x, _mm_mul_ps(_mm_sub_ps(top, yRef), slope));
             const __m128 xb = _mm_add_ps(x, _mm_mul_ps(_mm_sub_ps(bottom, yRef), slope));
             const __m128 lo = _mm_min_ps(xa, xb), hi = _mm_max_ps(xa, xb);
-            const __m128 offLeft = _mm_cmple_ps(hi, leftSide);
-            off = _mm_add_ps(off, _mm_and_ps(offLeft, h));
-            h = _mm_andnot_ps(_mm_or_ps(offLeft, _mm_cmpge_ps(lo, rightSide)), h);
+            // A cluster clear of the picture's sides has all its pieces
+            // inside the picture: its bounds hold them.
+            if constexpr (!kInterior) {
+                const __m128 offLeft = _mm_cmple_ps(hi, leftSide);
+                off = _mm_add_ps(off, _mm_and_ps(offLeft, h));
+                h = _mm_andnot_ps(_mm_or_ps(offLeft, _mm_cmpge_ps(lo, rightSide)), h);
+            }
             const __m128 live = _mm_cmpneq_ps(h, zero);
-            const __m128 across = _mm_or_ps(_mm_and_ps(_mm_cmplt_ps(lo, leftSide), _mm_cmpgt_ps(hi, leftSide)),
-                                            _mm_and_ps(_mm_cmplt_ps(lo, rightSide), _mm_cmpgt_ps(hi, rightSide)));
-            if (_mm_movemask_ps(_mm_and_ps(live, across)) != 0) return false;
-            if (_mm_movemask_ps(live) == 0) continue;
+            if constexpr (!kInterior) {
+                const __m128 across = _mm_or_ps(_mm_and_ps(_mm_cmplt_ps(lo, leftSide), _mm_cmpgt_ps(hi, leftSide)),
+                                                _mm_and_ps(_mm_cmplt_ps(lo, rightSide), _mm_cmpgt_ps(hi, rightSide)));
+                if (_mm_movemask_ps(_mm_and_ps(live, across)) != 0) return false;
+                if (_mm_movemask_ps(live) == 0) continue;
+            }
             {
                 const __m128i cellLo = _mm_cvttps_epi32(lo), cellHi = _mm_cvttps_epi32(hi);
                 const __m128 inside = _mm_and_ps(_mm_cmpge_ps(lo, zero), _mm_cmplt_ps(hi, _mm_set1_ps(static_cast<float>(cells))));

@@ -177,6 +177,7 @@ private:
     float RowHeight(const Family& f, std::int32_t row) const;
     void HideCoveredRows();
     void EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc);
+    template <bool kInterior>
     bool EdgeCellsVector(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     bool EdgeCellsSingle(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     // Cells [keepFrom, keepTo) from their sums; the rest opaque.
