@@ -1123,29 +1123,28 @@ FrameAccumulator::Cluster* FrameAccumulator::SpansAndClusters(std::uint32_t shap
     const std::uint32_t* logOf = LogTable().data();
     Item items[3];
     int count = 0;
-    float off = 0.0f;  // coverage of pieces left of the picture
+    std::uint32_t fastFamilies = 0, offLeft = 0, offRight = 0;
     for (std::uint32_t e = 0; e < 3; ++e) {
         const Family& f = shape.family[e];
         if (f.begin == f.end || row < f.activeLo || row >= f.activeHi) continue;
         double lo, hi;
-        float h;
         if (row >= f.fastLo && row < f.fastHi) {
             const double r = row - f.fastLo;
             lo = f.loA + r * f.loS;
             hi = f.hiA + r * f.hiS;
-            h = f.height;
+            fastFamilies |= 1u << e;
         } else {
-            // A row where some member begins or ends: the chords bound the
-            // cells, and the members' heights in the row sum to the weight.
+            // A row where some member begins or ends: the chords bound the cells.
             const double r = row - f.activeLo;
             lo = f.cLoA + r * f.cLoS;
             hi = f.cHiA + r * f.cHiS;
-            h = RowHeight(f, row);
         }
         if (hi <= 0.0) {
-            off += h;
+            offLeft |= 1u << e;
         } else if (lo < w) {
-            items[count++] = Item{CellOf(lo, width), CellOf(hi, width), h, 1u << e};
+            items[count++] = Item{CellOf(lo, width), CellOf(hi, width), 0.0f, 1u << e};
+        } else {
+            offRight |= 1u << e;
         }
     }
     // Families whose cells overlap are one cluster.
@@ -1157,14 +1156,31 @@ FrameAccumulator::Cluster* FrameAccumulator::SpansAndClusters(std::uint32_t shap
         if (merged > 0 && items[i].first <= items[merged - 1].last) {
             Item& m = items[merged - 1];
             m.last = std::max(m.last, items[i].last);
-            m.height += items[i].height;
             m.mask |= items[i].mask;
         } else {
             items[merged++] = items[i];
         }
     }
+    const std::uint32_t plain = shape.members == 1 ? kPlainShape : 0u;
+    if (merged == 1 && offLeft == 0 && offRight == 0) {
+        // Every family in one cluster: the shape's coverage is 0 on both
+        // sides of it (the edges of a closed shape add up to nothing), so
+        // there are no spans and the members' heights are not needed.
+        *out++ = Cluster{shapeIndex, items[0].first, items[0].last, 0.0f, items[0].mask | plain};
+        return out;
+    }
+    // The members' heights in the row sum to each family's weight.
+    auto height = [&](std::uint32_t mask) {
+        float h = 0.0f;
+        for (std::uint32_t e = 0; e < 3; ++e) {
+            if ((mask & (1u << e)) == 0) continue;
+            const Family& f = shape.family[e];
+            h += (fastFamilies & (1u << e)) != 0 ? f.height : RowHeight(f, row);
+        }
+        return h;
+    };
     // Between the clusters the shape's coverage is constant: a span.
-    float coverage = off;
+    float coverage = height(offLeft);  // of pieces left of the picture
     std::int32_t from = 0;
     auto span = [&](std::int32_t to) {
         if (to <= from) return;
@@ -1175,9 +1191,8 @@ FrameAccumulator::Cluster* FrameAccumulator::SpansAndClusters(std::uint32_t shap
     };
     for (int i = 0; i < merged; ++i) {
         span(items[i].first);
-        *out++ = Cluster{shapeIndex, items[i].first, items[i].last, coverage,
-                         items[i].mask | (shape.members == 1 ? kPlainShape : 0u)};
-        coverage += items[i].height;
+        *out++ = Cluster{shapeIndex, items[i].first, items[i].last, coverage, items[i].mask | plain};
+        coverage += height(items[i].mask);
         from = items[i].last + 1;
     }
     span(width);
