@@ -1349,14 +1349,12 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
     // length is mostly the same; cells past the cluster are thrown away.
     const std::size_t room = static_cast<std::size_t>(cells) + kGroupCells + 1;
     if (cells_.size() < room) cells_.resize(room);
-    if (tail_.size() < room) tail_.resize(room);
     float* out = cells_.data();
-    float* tail = tail_.data();
     std::fill(out, out + room, 0.0f);
-    std::fill(tail, tail + room, 0.0f);
     // Pieces within one cell go straight into signed-area cells, as a font
     // rasteriser does: the cell its share right of the piece's middle, the
-    // next one the rest.
+    // next one the rest. Wider pieces add their whole height there too,
+    // right of their cells.
     if (coverLocal_.size() < room) coverLocal_.resize(room);
     float* local = coverLocal_.data();
     std::fill(local, local + room, 0.0f);
@@ -1483,7 +1481,7 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
             // Cells right of every piece get the whole height either way.
             to = from + std::max(kGroupCells, (to - from + kGroupCells - 1) / kGroupCells * kGroupCells);
             to = std::min(to, cells + kGroupCells);
-            tail[to] += hsum(h);
+            local[to] += hsum(h);
             const __m128 mid = _mm_mul_ps(_mm_add_ps(lo, hi), half);
             const __m128 inv = _mm_div_ps(one, _mm_max_ps(_mm_mul_ps(two, _mm_sub_ps(hi, lo)), minWidth));
             auto area = [&](__m128 u) {  // mean of max(0, u - x) over each piece
@@ -1520,7 +1518,7 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
     __m128 run = _mm_set1_ps(c.base + hsum(off));
     const __m128 steps = _mm_set1_ps(static_cast<float>(kCoverageSteps));
     for (std::int32_t x = 0; x < cells; x += 4) {
-        __m128 d = _mm_add_ps(_mm_loadu_ps(tail + x), _mm_loadu_ps(local + x));
+        __m128 d = _mm_loadu_ps(local + x);
         d = _mm_add_ps(d, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(d), 4)));
         d = _mm_add_ps(d, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(d), 8)));
         d = _mm_add_ps(d, run);
