@@ -24,6 +24,7 @@ struct Case {
     int width, height;
     int density, space, thickness, ratio;
     int alphaJitter, blur;
+    int centreRight = 0, centreDown = 0;  // from near the middle
 };
 
 EffectSettings SettingsFor(const Case& c) {
@@ -38,8 +39,8 @@ EffectSettings SettingsFor(const Case& c) {
     s.red = 200;
     s.green = 40;
     s.blue = 90;
-    s.centerX = c.width / 2 - 3;
-    s.centerY = c.height / 2 + 2;
+    s.centerX = c.width / 2 - 3 + c.centreRight;
+    s.centerY = c.height / 2 + 2 + c.centreDown;
     return s;
 }
 
@@ -138,12 +139,15 @@ const Case kFrames[] = {
 };
 
 // Other shapes, small: thick sparse lines, stretch with alpha jitter, long
-// faint fades.
+// faint fades, and fades whose lines leave the picture at its sides, where a
+// line's sides fall into different clusters or out of the picture.
 const Case kShapes[] = {
     {"sparse_wide", 160, 100, 10, 20, 300, 500, 0, 0},
     {"stretched_alpha", 160, 100, 300, 14, 80, 80, 30, 0},
     {"sparse_blur1", 160, 100, 120, 10, 50, 500, 0, 1},
     {"sparse_blur20_alpha", 160, 100, 100, 12, 120, 700, 50, 20},
+    {"blur20_centre_right", 160, 100, 120, 12, 120, 500, 0, 20, 72, -30},
+    {"blur20_centre_left", 160, 100, 120, 12, 120, 300, 0, 20, -74, 40},
 };
 
 Error Measure(const Case& c) {
