@@ -169,6 +169,21 @@ inline __m128i MinEpi32(__m128i a, __m128i b) {
 }
 #endif
 
+// The sum of p[0, n), wrapping like the row's sums.
+std::uint32_t SumOf(const std::uint32_t* p, std::int32_t n) {
+    std::int32_t i = 0;
+    std::uint32_t sum = 0;
+#if QV_FRAME_SSE2
+    __m128i four = _mm_setzero_si128();
+    for (; i + 4 <= n; i += 4) four = _mm_add_epi32(four, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+    four = _mm_add_epi32(four, _mm_shuffle_epi32(four, _MM_SHUFFLE(1, 0, 3, 2)));
+    four = _mm_add_epi32(four, _mm_shuffle_epi32(four, _MM_SHUFFLE(2, 3, 0, 1)));
+    sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(four));
+#endif
+    for (; i < n; ++i) sum += p[i];
+    return sum;
+}
+
 // Running sums of one row of differences, in place, and beside them
 // open[c] = how many of the cells before c are below saturation.
 void SumRow(std::uint32_t* p, std::int32_t n, std::uint32_t* open) {
@@ -626,7 +641,12 @@ void FrameAccumulator::Sweep() {
         // Most edge cells lie under other lines' insides: count the open
         // cells once, so that a cluster is skipped in constant time.
         std::uint32_t* open = open_.data();
-        SumRow(acc, width, open);
+        // Only the kept cells' sums are read; the differences left of them
+        // still count. The cells beyond are written opaque whatever they hold.
+        if (keepFrom < keepTo) {
+            acc[keepFrom] += SumOf(acc, keepFrom);
+            SumRow(acc + keepFrom, keepTo - keepFrom, open + keepFrom);
+        }
         // Few clusters are open: list them without a branch per cluster.
         const Cluster* clusters = clusters_.data();
         const std::size_t total = static_cast<std::size_t>(out - clusters);
