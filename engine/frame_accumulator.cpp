@@ -287,6 +287,7 @@ inline void FillPixels(std::uint32_t* pixels, std::int32_t count, std::uint32_t 
 
 bool FrameAccumulator::vectorCode = true;
 bool FrameAccumulator::farFieldShortcut = true;
+bool FrameAccumulator::fadeShortcut = true;
 
 FrameAccumulator::FrameAccumulator(Surface& surface) : surface_(&surface) {}
 
@@ -553,6 +554,10 @@ void FrameAccumulator::Sweep() {
     actives_.clear();
     actives_.reserve(shapes_.size());
     for (std::uint32_t i = 0; i < shapes_.size(); ++i) actives_.push_back(MakeActive(i));
+    fades_.clear();
+    fades_.reserve(shapes_.size());
+    for (std::uint32_t i = 0; i < shapes_.size(); ++i) fades_.push_back(fadeShortcut ? MakeFade(i) : Fade{});
+    fadeRowsJoined_ = 0;
     HideCoveredRows();
     FindSaturatedRadius();
     pieces_.clear();
@@ -628,6 +633,8 @@ void FrameAccumulator::Sweep() {
             const Active& a = active[i];
             if (row >= a.segLo && row < a.segHi) {
                 out = FastRow(a, row, acc, out);
+            } else if (const Fade& fade = fades_[a.shape]; row >= fade.lo && row < fade.hi) {
+                out = FadeRow(a, fade, row, acc, out);
             } else {
                 out = SpansAndClusters(a.shape, row, acc, out);
             }
@@ -1132,6 +1139,73 @@ inline FrameAccumulator::Cluster* FrameAccumulator::FastRow(const Active& a, std
     }
     *out = Cluster{a.shape, fR, std::min(eR, width - 1), a.heightL, a.maskR};
     out += fR < width ? 1 : 0;
+    return out;
+}
+
+FrameAccumulator::Fade FrameAccumulator::MakeFade(std::uint32_t shapeIndex) const {
+    const Shape& shape = shapes_[shapeIndex];
+    Fade fade;
+    if (shape.members < 2 || shape.segLo >= shape.segHi) return fade;  // no fade, or sides unknown
+    const Family& l = shape.family[shape.left];
+    const Family& r = shape.family[shape.right];
+    const Family& third = shape.family[3 - shape.left - shape.right];
+    // Rows both sides cross and neither spans whole: the tips' side of the
+    // rows both sides span whole.
+    const std::int32_t bothLo = std::max(l.activeLo, r.activeLo), bothHi = std::min(l.activeHi, r.activeHi);
+    const std::int32_t wholeLo = std::min(l.fastLo, r.fastLo), wholeHi = std::max(l.fastHi, r.fastHi);
+    std::int32_t lo = bothLo, hi = std::min(bothHi, wholeLo);
+    if (std::max(bothLo, wholeHi) < bothHi && bothHi - std::max(bothLo, wholeHi) > hi - lo) {
+        lo = std::max(bothLo, wholeHi);
+        hi = bothHi;
+    }
+    // Away from the third family's rows.
+    if (third.begin != third.end && third.activeLo < hi && third.activeHi > lo) {
+        if (third.activeLo - lo >= hi - third.activeHi) {
+            hi = third.activeLo;
+        } else {
+            lo = third.activeHi;
+        }
+    }
+    if (lo >= hi) return fade;
+    const double rows = hi - lo;
+    const Family* side[2] = {&l, &r};
+    for (int k = 0; k < 2; ++k) {
+        const Family& f = *side[k];
+        const double at[2] = {f.cLoA + (lo - f.activeLo) * f.cLoS, f.cHiA + (lo - f.activeLo) * f.cHiS};
+        const double per[2] = {f.cLoS, f.cHiS};
+        for (int b = 0; b < 2; ++b) {
+            // What single precision can lose over the rows, and then some.
+            const double margin = kFloatMargin + (std::fabs(at[b]) + rows * std::fabs(per[b])) * kFloatError;
+            if (!(margin < kMaxFloatMargin)) return Fade{};
+            fade.v[2 * k + b] = static_cast<float>(b == 0 ? at[b] - margin : at[b] + margin);
+            fade.s[2 * k + b] = static_cast<float>(per[b]);
+        }
+    }
+    fade.lo = lo;
+    fade.hi = hi;
+    return fade;
+}
+
+// A row of a blur shape's fade: its two sides' cells mostly overlap (the
+// line is thin near its tips), and then the shape is one cluster with no
+// inside span, which needs none of the general path's sums. Anything else
+// goes the general way.
+FrameAccumulator::Cluster* FrameAccumulator::FadeRow(const Active& a, const Fade& fade, std::int32_t row,
+                                                      std::uint32_t* acc, Cluster* out) {
+    const float r = static_cast<float>(row - fade.lo);
+    const std::int32_t width = surface_->width;
+    const float w = static_cast<float>(width);
+    float b[4];
+    for (int i = 0; i < 4; ++i) b[i] = fade.v[i] + r * fade.s[i];
+    const float lL = b[0], hL = b[1], lR = b[2], hR = b[3];
+    // Both sides inside the picture, where a cell is the floor.
+    if (!(lL > 0.0f && lR > 0.0f && hL < w && hR < w)) return SpansAndClusters(a.shape, row, acc, out);
+    const std::int32_t fL = static_cast<std::int32_t>(lL), eL = static_cast<std::int32_t>(hL);
+    const std::int32_t fR = static_cast<std::int32_t>(lR), eR = static_cast<std::int32_t>(hR);
+    if (std::max(fL, fR) > std::min(eL, eR)) return SpansAndClusters(a.shape, row, acc, out);
+    const Shape& shape = shapes_[a.shape];
+    *out++ = Cluster{a.shape, std::min(fL, fR), std::max(eL, eR), 0.0f, (1u << shape.left) | (1u << shape.right)};
+    ++fadeRowsJoined_;
     return out;
 }
 

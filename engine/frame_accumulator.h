@@ -65,6 +65,13 @@ public:
     // and the pixels are written opaque (tests turn it off to check the
     // picture is the same).
     static bool farFieldShortcut;
+    // In a blur shape's fade, rows where the line's two sides share their
+    // cells are one cluster found without the general path (tests turn it
+    // off to check the picture is the same).
+    static bool fadeShortcut;
+    // How many shape rows of the last frame were found that way.
+    std::size_t FadeRowsJoined() const noexcept { return fadeRowsJoined_; }
+
     // The radius from the centre beyond which the last frame was known
     // opaque; infinity when it was swept whole.
     double SaturatedRadius() const noexcept { return saturatedRadius_; }
@@ -167,12 +174,23 @@ private:
         std::uint32_t mask;
     };
 
+    // A blur shape's fade: the rows where both sides' members begin one
+    // after another, so that neither side spans every member's whole row,
+    // while the third family is away. There the two sides' bounds are the
+    // chords of the general path, kept in single precision like Active's.
+    struct Fade {
+        std::int32_t lo = 0, hi = 0;  // rows [lo, hi); empty when lo >= hi
+        float v[4] = {}, s[4] = {};   // as Active::v and Active::s, from lo
+    };
+
     void BuildShape(const Triangle* const* members, std::size_t count, const float* weights);
     void Sweep();
     // Both write the row's spans into acc and its clusters from out on, and
     // return the end of the clusters written.
     Cluster* SpansAndClusters(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc, Cluster* out);
     Cluster* FastRow(const Active& a, std::int32_t row, std::uint32_t* acc, Cluster* out);
+    Cluster* FadeRow(const Active& a, const Fade& fade, std::int32_t row, std::uint32_t* acc, Cluster* out);
+    Fade MakeFade(std::uint32_t shapeIndex) const;
     Active MakeActive(std::uint32_t shapeIndex) const;
     float RowHeight(const Family& f, std::int32_t row) const;
     void HideCoveredRows();
@@ -204,6 +222,8 @@ private:
     std::vector<Shape> shapes_;
     std::vector<Cluster> clusters_;     // of the current row
     std::vector<Active> actives_;       // one per shape
+    std::vector<Fade> fades_;           // one per shape
+    std::size_t fadeRowsJoined_ = 0;
     std::vector<std::uint32_t> openList_;
     std::vector<Piece> pieces_;
     struct Rows {
