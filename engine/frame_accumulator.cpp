@@ -938,7 +938,7 @@ void FrameAccumulator::FindSaturatedRadius() {
             for (int e = 0; e < 3; ++e) {
                 const int n = (e + 1) % 3, v = (e + 2) % 3;
                 double nx = -(t.y[n] - t.y[e]), ny = t.x[n] - t.x[e];
-                const double length = std::hypot(nx, ny);
+                const double length = std::sqrt(nx * nx + ny * ny);
                 if (!(length > 1e-9)) {
                     usable = false;
                     break;
@@ -1077,7 +1077,7 @@ void FrameAccumulator::KeepRows(std::uint32_t shapeIndex, std::int32_t& first, s
     for (std::uint32_t m = o.first; m < o.first + o.count; ++m) {
         const Corners& t = outlineCorners_[m];
         double ax = 0.5 * (t.x[1] + t.x[2]) - centreX_, ay = 0.5 * (t.y[1] + t.y[2]) - centreY_;
-        const double length = std::hypot(ax, ay);
+        const double length = std::sqrt(ax * ax + ay * ay);
         if (!(length > 1e-9)) return;
         ax /= length, ay /= length;
         const double reach = saturatedRadius_ + 2.0;
