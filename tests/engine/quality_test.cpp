@@ -316,56 +316,74 @@ TEST(FrameFill, LineOrderDoesNotChangeAPixel) {
     }
 }
 
+// A frame for the tests that turn a shortcut of the fill off and on.
+struct ShortcutFrame {
+    const char* name;
+    int width, height, density, ratio, alphaJitter, blur, centreX, centreY;
+};
+
+EffectSettings SettingsFor(const ShortcutFrame& f) {
+    EffectSettings s;
+    ApplyStartupDefaults(s);
+    s.density = static_cast<std::uint16_t>(f.density);
+    s.ratio = static_cast<std::uint16_t>(f.ratio);
+    s.alphaJitter = f.alphaJitter;
+    s.blurLevel = f.blur;
+    s.red = 30;
+    s.centerX = f.centreX;
+    s.centerY = f.centreY;
+    return s;
+}
+
+// The frame as a fresh accumulator fills it; `after` sees the accumulator
+// once the frame is done.
+template <typename After>
+std::vector<std::uint32_t> FilledFrame(const ShortcutFrame& f, After&& after) {
+    const EffectSettings s = SettingsFor(f);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(f.width) * f.height, 0xDEADBEEFu);
+    Surface surface{pixels.data(), pixels.size() * 4, f.width, f.height};
+    FrameAccumulator frame(surface);
+    RandomSource r = SourceFor(s);
+    std::uint8_t constantAlpha = 0;
+    RenderFrame(kNewPatternSelector, s, r, f.width, f.height, constantAlpha, frame);
+    after(frame);
+    return pixels;
+}
+
+std::size_t DifferingPixels(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) differing += a[i] != b[i] ? 1 : 0;
+    return differing;
+}
+
 // Far from the centre the dense frames are opaque whatever the details, and
 // the fill writes them so without sweeping the lines there. Not a pixel may
 // differ from the frame swept whole, wherever the centre (even outside the
 // picture) and whatever the ellipse; sparse frames are swept whole.
 TEST(FrameFill, FarFieldShortcutChangesNoPixel) {
     struct Frame {
-        const char* name;
-        int width, height, density, ratio, alphaJitter, blur, centreX, centreY;
+        ShortcutFrame frame;
         bool opaqueFarField;
     };
     const Frame frames[] = {
-        {"dense", 1920, 1080, 500, 500, 0, 0, 960, 540, true},
-        {"dense_alpha", 1920, 1080, 500, 500, 50, 0, 960, 540, true},
-        {"dense_corner", 1280, 720, 500, 500, 0, 0, 20, 700, true},
-        {"dense_flat_ellipse", 1280, 720, 500, 1000, 0, 0, 640, 360, true},
-        {"dense_tall_ellipse", 1280, 720, 500, 0, 0, 0, 300, 200, true},
-        {"dense_centre_outside", 800, 600, 500, 500, 0, 0, -300, 300, false},
-        {"dense_blur", 1280, 720, 500, 500, 0, 20, 600, 400, true},
-        {"dense_blur_alpha", 1280, 720, 500, 600, 50, 5, 700, 300, true},
-        {"sparse", 1280, 720, 60, 500, 50, 0, 640, 360, false},
+        {{"dense", 1920, 1080, 500, 500, 0, 0, 960, 540}, true},
+        {{"dense_alpha", 1920, 1080, 500, 500, 50, 0, 960, 540}, true},
+        {{"dense_corner", 1280, 720, 500, 500, 0, 0, 20, 700}, true},
+        {{"dense_flat_ellipse", 1280, 720, 500, 1000, 0, 0, 640, 360}, true},
+        {{"dense_tall_ellipse", 1280, 720, 500, 0, 0, 0, 300, 200}, true},
+        {{"dense_centre_outside", 800, 600, 500, 500, 0, 0, -300, 300}, false},
+        {{"dense_blur", 1280, 720, 500, 500, 0, 20, 600, 400}, true},
+        {{"dense_blur_alpha", 1280, 720, 500, 600, 50, 5, 700, 300}, true},
+        {{"sparse", 1280, 720, 60, 500, 50, 0, 640, 360}, false},
     };
-    for (const Frame& f : frames) {
-        EffectSettings s;
-        ApplyStartupDefaults(s);
-        s.density = static_cast<std::uint16_t>(f.density);
-        s.ratio = static_cast<std::uint16_t>(f.ratio);
-        s.alphaJitter = f.alphaJitter;
-        s.blurLevel = f.blur;
-        s.red = 30;
-        s.centerX = f.centreX;
-        s.centerY = f.centreY;
+    for (const auto& [f, opaqueFarField] : frames) {
         double radius = 0.0;
-        auto render = [&](bool shortcut) {
-            FrameAccumulator::farFieldShortcut = shortcut;
-            std::vector<std::uint32_t> pixels(static_cast<std::size_t>(f.width) * f.height, 0xDEADBEEFu);
-            Surface surface{pixels.data(), pixels.size() * 4, f.width, f.height};
-            FrameAccumulator frame(surface);
-            RandomSource r = SourceFor(s);
-            std::uint8_t constantAlpha = 0;
-            RenderFrame(kNewPatternSelector, s, r, f.width, f.height, constantAlpha, frame);
-            if (shortcut) radius = frame.SaturatedRadius();
-            return pixels;
-        };
-        const auto fast = render(true);
-        const auto whole = render(false);
+        const auto fast = FilledFrame(f, [&](const FrameAccumulator& a) { radius = a.SaturatedRadius(); });
+        FrameAccumulator::farFieldShortcut = false;
+        const auto whole = FilledFrame(f, [](const FrameAccumulator&) {});
         FrameAccumulator::farFieldShortcut = true;
-        std::size_t differing = 0;
-        for (std::size_t i = 0; i < fast.size(); ++i) differing += fast[i] != whole[i] ? 1 : 0;
-        EXPECT_EQ(differing, 0u) << f.name;
-        if (f.opaqueFarField) {
+        EXPECT_EQ(DifferingPixels(fast, whole), 0u) << f.name;
+        if (opaqueFarField) {
             EXPECT_TRUE(std::isfinite(radius)) << f.name << ": the far field was swept";
         }
         std::printf("%-22s saturated beyond %.0f px\n", f.name, radius);
@@ -376,45 +394,20 @@ TEST(FrameFill, FarFieldShortcutChangesNoPixel) {
 // one cluster found from single-precision bounds instead of the general
 // path: not a pixel may differ, for any centre, ellipse or blur level.
 TEST(FrameFill, BlurFadeRowsChangeNoPixel) {
-    struct Frame {
-        const char* name;
-        int width, height, density, ratio, alphaJitter, blur, centreX, centreY;
-    };
-    const Frame frames[] = {
+    const ShortcutFrame frames[] = {
         {"blur20", 960, 540, 500, 500, 0, 20, 480, 270},
         {"blur20_alpha_near_side", 960, 540, 400, 500, 50, 20, 60, 500},
         {"blur7_flat_ellipse", 800, 600, 300, 900, 0, 7, 420, 280},
         {"blur1_tall_ellipse", 800, 600, 500, 100, 20, 1, 350, 330},
         {"blur12_centre_outside", 640, 480, 500, 500, 0, 12, 700, -40},
     };
-    for (const Frame& f : frames) {
-        EffectSettings s;
-        ApplyStartupDefaults(s);
-        s.density = static_cast<std::uint16_t>(f.density);
-        s.ratio = static_cast<std::uint16_t>(f.ratio);
-        s.alphaJitter = f.alphaJitter;
-        s.blurLevel = f.blur;
-        s.green = 120;
-        s.centerX = f.centreX;
-        s.centerY = f.centreY;
+    for (const ShortcutFrame& f : frames) {
         std::size_t joined = 0;
-        auto render = [&](bool shortcut) {
-            FrameAccumulator::fadeShortcut = shortcut;
-            std::vector<std::uint32_t> pixels(static_cast<std::size_t>(f.width) * f.height, 0xDEADBEEFu);
-            Surface surface{pixels.data(), pixels.size() * 4, f.width, f.height};
-            FrameAccumulator frame(surface);
-            RandomSource r = SourceFor(s);
-            std::uint8_t constantAlpha = 0;
-            RenderFrame(kNewPatternSelector, s, r, f.width, f.height, constantAlpha, frame);
-            if (shortcut) joined = frame.FadeRowsJoined();
-            return pixels;
-        };
-        const auto fast = render(true);
-        const auto general = render(false);
+        const auto fast = FilledFrame(f, [&](const FrameAccumulator& a) { joined = a.FadeRowsJoined(); });
+        FrameAccumulator::fadeShortcut = false;
+        const auto general = FilledFrame(f, [](const FrameAccumulator&) {});
         FrameAccumulator::fadeShortcut = true;
-        std::size_t differing = 0;
-        for (std::size_t i = 0; i < fast.size(); ++i) differing += fast[i] != general[i] ? 1 : 0;
-        EXPECT_EQ(differing, 0u) << f.name;
+        EXPECT_EQ(DifferingPixels(fast, general), 0u) << f.name;
         EXPECT_GT(joined, 1000u) << f.name << ": the fades went the general way";
     }
 }
