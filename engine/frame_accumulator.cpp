@@ -110,6 +110,19 @@ std::int32_t CellOf(double x, std::int32_t width) {
     return static_cast<std::int32_t>(x);
 }
 
+// Where an edge's piece within a row lies against the picture's columns
+// [0, w]: wholly left of them (its height counts in every cell), wholly
+// right (it counts in none), inside, or across a side (to be split).
+enum class PieceAt { kLeftOfPicture, kRightOfPicture, kInside, kAcrossASide };
+
+inline PieceAt LocatePiece(double x0, double x1, double w, double& xMin, double& xMax) {
+    xMin = std::min(x0, x1), xMax = std::max(x0, x1);
+    if (xMax <= 0.0) return PieceAt::kLeftOfPicture;
+    if (xMin >= w) return PieceAt::kRightOfPicture;
+    if (xMin >= 0.0 && xMax <= w) return PieceAt::kInside;
+    return PieceAt::kAcrossASide;
+}
+
 // A piece of edge inside one row and within [0, width]: each cell it crosses
 // gets the part of dy that lies to the cell's right, its neighbour the rest.
 void AccumulatePiece(float* cover, double x0, double x1, double dy, std::int32_t& lo, std::int32_t& hi) {
@@ -1327,19 +1340,19 @@ void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32
         for (std::uint32_t i = f.begin; i < f.end; ++i) {
             double x0, x1, dy;
             if (!edges_[i].PieceIn(y0, y1, x0, x1, dy)) continue;
-            const double xMin = std::min(x0, x1), xMax = std::max(x0, x1);
-            if (xMax <= 0.0) {
-                base += static_cast<float>(dy);
-            } else if (xMin >= w) {
-                continue;
-            } else if (xMin >= 0.0 && xMax <= w) {
-                pieceLo_[n] = static_cast<float>(xMin - origin);
-                pieceHi_[n] = static_cast<float>(xMax - origin);
-                pieceH_[n] = static_cast<float>(dy);
-                ++n;
-            } else {
-                // Across a side of the picture: split there (rare).
-                AccumulateClipped(cover, x0, x1, dy, w, lo, hi);
+            double xMin, xMax;
+            switch (LocatePiece(x0, x1, w, xMin, xMax)) {
+                case PieceAt::kLeftOfPicture: base += static_cast<float>(dy); break;
+                case PieceAt::kRightOfPicture: break;
+                case PieceAt::kInside:
+                    pieceLo_[n] = static_cast<float>(xMin - origin);
+                    pieceHi_[n] = static_cast<float>(xMax - origin);
+                    pieceH_[n] = static_cast<float>(dy);
+                    ++n;
+                    break;
+                case PieceAt::kAcrossASide:  // split there (rare)
+                    AccumulateClipped(cover, x0, x1, dy, w, lo, hi);
+                    break;
             }
         }
     }
@@ -1380,18 +1393,17 @@ bool FrameAccumulator::EdgeCellsSingle(const Cluster& c, std::int32_t row, std::
         if ((c.mask & (1u << e)) == 0) continue;
         double x0, x1, dy;
         if (!edges[e].PieceIn(y0, y1, x0, x1, dy)) continue;
-        const double xMin = std::min(x0, x1), xMax = std::max(x0, x1);
-        if (xMax <= 0.0) {
-            base += static_cast<float>(dy);
-        } else if (xMin >= w) {
-            continue;
-        } else if (xMin >= 0.0 && xMax <= w) {
-            pieceLo[n] = static_cast<float>(xMin - origin);
-            pieceHi[n] = static_cast<float>(xMax - origin);
-            pieceH[n] = static_cast<float>(dy);
-            ++n;
-        } else {
-            return false;
+        double xMin, xMax;
+        switch (LocatePiece(x0, x1, w, xMin, xMax)) {
+            case PieceAt::kLeftOfPicture: base += static_cast<float>(dy); break;
+            case PieceAt::kRightOfPicture: break;
+            case PieceAt::kInside:
+                pieceLo[n] = static_cast<float>(xMin - origin);
+                pieceHi[n] = static_cast<float>(xMax - origin);
+                pieceH[n] = static_cast<float>(dy);
+                ++n;
+                break;
+            case PieceAt::kAcrossASide: return false;
         }
     }
     __m128 lo[3], hi[3], mid[3], inv[3], h[3];
