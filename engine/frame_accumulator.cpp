@@ -1249,7 +1249,7 @@ FrameAccumulator::Cluster* FrameAccumulator::SpansAndClusters(std::uint32_t shap
         if (hi <= 0.0) {
             offLeft |= 1u << e;
         } else if (lo < w) {
-            items[count++] = Item{CellOf(lo, width), CellOf(hi, width), 0.0f, 1u << e};
+            items[count++] = Item{CellOf(lo, width), CellOf(hi, width), 1u << e};
         } else {
             offRight |= 1u << e;
         }

@@ -170,7 +170,6 @@ private:
     };
     struct Item {  // one family's cells in one row
         std::int32_t first, last;
-        float height;
         std::uint32_t mask;
     };
 
