@@ -61,6 +61,8 @@ constexpr double kBoundMargin = 1.0 / 1024.0;
 // Sums are converted to pixels in steps of this many units, through a table
 // small enough for the first-level cache: at most 2.5e-4 of alpha.
 constexpr std::uint32_t kSumStep = 4;
+constexpr int kSumShift = 2;
+static_assert(kSumStep == 1u << kSumShift);
 
 // The smallest sum that converts to alpha 255: 1 - exp(-L) >= 254.5 / 255.
 const std::uint32_t kSaturated =
@@ -1671,6 +1673,7 @@ void FrameAccumulator::ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, s
     const __m128i bias = _mm_set1_epi32(static_cast<int>(0x80000000u));
     const __m128i below = _mm_set1_epi32(static_cast<int>(kSaturated ^ 0x80000000u));
     const __m128i opaque4 = _mm_set1_epi32(static_cast<int>(opaque));
+    const __m128i half = _mm_set1_epi32(static_cast<int>(kSumStep / 2));
     // The picture is not read again here: stream it past the cache once the
     // row reaches a 16-byte boundary.
     while (x < width && (reinterpret_cast<std::uintptr_t>(pixels + x) & 15u) != 0) one(x++);
@@ -1683,23 +1686,19 @@ void FrameAccumulator::ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, s
             _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + x), zero);
             continue;
         }
-        __m128i out;
-        if (_mm_movemask_epi8(_mm_cmplt_epi32(_mm_xor_si128(v, bias), below)) == 0) {
-            out = opaque4;
-        } else {
-            alignas(16) std::uint32_t four[4];
-            for (int i = 0; i < 4; ++i) {
-                const std::uint32_t sum = acc[x + i];
-                if (sum != lastSum) {
-                    lastSum = sum;
-                    lastPixel = sum >= kSaturated ? opaque : pixelOfSum[(sum + kSumStep / 2) / kSumStep];
-                }
-                four[i] = lastPixel;
-            }
-            out = _mm_load_si128(reinterpret_cast<const __m128i*>(four));
-            lastSum4 = _mm_set1_epi32(static_cast<int>(lastSum));
-            lastPixel4 = _mm_set1_epi32(static_cast<int>(lastPixel));
-        }
+        // The four looked up apart, without a dependency from one cell to
+        // the next or a round trip through memory: a row with lines of
+        // varied alpha changes value every few cells.
+        const __m128i open = _mm_cmplt_epi32(_mm_xor_si128(v, bias), below);
+        const __m128i index = _mm_srli_epi32(_mm_add_epi32(_mm_and_si128(v, open), half), kSumShift);
+        const __m128i looked = _mm_setr_epi32(
+            static_cast<int>(pixelOfSum[_mm_cvtsi128_si32(index)]),
+            static_cast<int>(pixelOfSum[_mm_cvtsi128_si32(_mm_shuffle_epi32(index, _MM_SHUFFLE(1, 1, 1, 1)))]),
+            static_cast<int>(pixelOfSum[_mm_cvtsi128_si32(_mm_shuffle_epi32(index, _MM_SHUFFLE(2, 2, 2, 2)))]),
+            static_cast<int>(pixelOfSum[_mm_cvtsi128_si32(_mm_shuffle_epi32(index, _MM_SHUFFLE(3, 3, 3, 3)))]));
+        const __m128i out = _mm_or_si128(_mm_and_si128(open, looked), _mm_andnot_si128(open, opaque4));
+        lastSum4 = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+        lastPixel4 = _mm_shuffle_epi32(out, _MM_SHUFFLE(3, 3, 3, 3));
         _mm_stream_si128(reinterpret_cast<__m128i*>(pixels + x), out);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + x), zero);
     }
