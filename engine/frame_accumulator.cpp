@@ -10,6 +10,7 @@
 #include <limits>
 #include <numbers>
 #include <span>
+#include <type_traits>
 
 #if !defined(QV_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #define QV_FRAME_SSE2 1
@@ -720,6 +721,11 @@ void FrameAccumulator::Sweep() {
             // counted; a sparse frame is spared the look.
             const Cluster& c = clusters[list[i]];
             if (farField && AllSaturated(acc, c.first, c.last)) continue;
+#if QV_FRAME_SSE2
+            // A plain line's cells, the most common, without the general
+            // path's frame around them.
+            if (vectorCode && (c.mask & kPlainShape) != 0 && EdgeCellsSingle(c, row, acc)) continue;
+#endif
             EdgeCells(c, row, acc);
         }
         ResolveRow(acc, pixels, keepFrom, keepTo);
@@ -1310,12 +1316,10 @@ FrameAccumulator::Cluster* FrameAccumulator::SpansAndClusters(std::uint32_t shap
 
 void FrameAccumulator::EdgeCells(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
 #if QV_FRAME_SSE2
-    // Worth it for the blur's twelve members; a plain line's one or two
-    // pieces go the plain way.
-    if (vectorCode) {
-        if ((c.mask & kPlainShape) != 0) {
-            if (EdgeCellsSingle(c, row, acc)) return;
-        } else if (c.first >= 1 && c.last <= surface_->width - 2) {
+    // Worth it for the blur's twelve members; the sweep has given a plain
+    // line's one or two pieces to EdgeCellsSingle already.
+    if (vectorCode && (c.mask & kPlainShape) == 0) {
+        if (c.first >= 1 && c.last <= surface_->width - 2) {
             if (EdgeCellsVector<true>(c, row, acc)) return;
         } else {
             if (EdgeCellsVector<false>(c, row, acc)) return;
@@ -1408,38 +1412,51 @@ bool FrameAccumulator::EdgeCellsSingle(const Cluster& c, std::int32_t row, std::
             case PieceAt::kAcrossASide: return false;
         }
     }
-    __m128 lo[3], hi[3], mid[3], inv[3], h[3];
-    const __m128 zero = _mm_setzero_ps();
-    for (int k = 0; k < n; ++k) {
-        lo[k] = _mm_set1_ps(pieceLo[k]);
-        hi[k] = _mm_set1_ps(pieceHi[k]);
-        mid[k] = _mm_set1_ps((pieceLo[k] + pieceHi[k]) * 0.5f);
-        inv[k] = _mm_set1_ps(1.0f / std::max(2.0f * (pieceHi[k] - pieceLo[k]), kMinTwiceWidth));
-        h[k] = _mm_set1_ps(pieceH[k]);
-    }
-    // Mean over piece k of max(0, u - x): zero left of it, a parabola
-    // across it, linear right of it.
-    auto g = [&](int k, __m128 u) {
-        const __m128 past = _mm_cmpge_ps(u, hi[k]);
-        const __m128 d = _mm_max_ps(zero, _mm_sub_ps(u, lo[k]));
-        return _mm_or_ps(_mm_and_ps(past, _mm_sub_ps(u, mid[k])),
-                         _mm_andnot_ps(past, _mm_mul_ps(_mm_mul_ps(d, d), inv[k])));
-    };
+    // The piece count is made a constant, so that the pieces stay in
+    // registers: one piece is by far the most common cluster.
     const std::uint32_t* logOf = LogTable().data();
     std::uint32_t* cell = acc + c.first;
     const std::int32_t cells = c.last - c.first + 1;
-    const __m128 firstFour = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f), one = _mm_set1_ps(1.0f);
-    const __m128 steps = _mm_set1_ps(static_cast<float>(kCoverageSteps)), rounding = _mm_set1_ps(0.5f);
-    for (std::int32_t x = 0; x < cells; x += 4) {
-        const __m128 left = _mm_add_ps(_mm_set1_ps(static_cast<float>(x)), firstFour);
-        const __m128 right = _mm_add_ps(left, one);
-        __m128 coverage = _mm_set1_ps(base);
-        for (int k = 0; k < n; ++k) coverage = _mm_add_ps(coverage, _mm_mul_ps(h[k], _mm_sub_ps(g(k, right), g(k, left))));
-        coverage = _mm_min_ps(one, _mm_max_ps(zero, coverage));
-        alignas(16) std::int32_t index[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(index),
-                        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, steps), rounding)));
-        AddOpenLogs(cell + x, logOf, index, cells - x);
+    auto fill = [&]<int kPieces>(std::integral_constant<int, kPieces>) {
+        __m128 lo[kPieces > 0 ? kPieces : 1], hi[kPieces > 0 ? kPieces : 1], mid[kPieces > 0 ? kPieces : 1],
+            inv[kPieces > 0 ? kPieces : 1], h[kPieces > 0 ? kPieces : 1];
+        const __m128 zero = _mm_setzero_ps();
+        for (int k = 0; k < kPieces; ++k) {
+            lo[k] = _mm_set1_ps(pieceLo[k]);
+            hi[k] = _mm_set1_ps(pieceHi[k]);
+            mid[k] = _mm_set1_ps((pieceLo[k] + pieceHi[k]) * 0.5f);
+            inv[k] = _mm_set1_ps(1.0f / std::max(2.0f * (pieceHi[k] - pieceLo[k]), kMinTwiceWidth));
+            h[k] = _mm_set1_ps(pieceH[k]);
+        }
+        // Mean over piece k of max(0, u - x): zero left of it, a parabola
+        // across it, linear right of it.
+        auto g = [&](int k, __m128 u) {
+            const __m128 past = _mm_cmpge_ps(u, hi[k]);
+            const __m128 d = _mm_max_ps(zero, _mm_sub_ps(u, lo[k]));
+            return _mm_or_ps(_mm_and_ps(past, _mm_sub_ps(u, mid[k])),
+                             _mm_andnot_ps(past, _mm_mul_ps(_mm_mul_ps(d, d), inv[k])));
+        };
+        const __m128 firstFour = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f), one = _mm_set1_ps(1.0f);
+        const __m128 steps = _mm_set1_ps(static_cast<float>(kCoverageSteps)), rounding = _mm_set1_ps(0.5f);
+        for (std::int32_t x = 0; x < cells; x += 4) {
+            const __m128 left = _mm_add_ps(_mm_set1_ps(static_cast<float>(x)), firstFour);
+            const __m128 right = _mm_add_ps(left, one);
+            __m128 coverage = _mm_set1_ps(base);
+            for (int k = 0; k < kPieces; ++k) {
+                coverage = _mm_add_ps(coverage, _mm_mul_ps(h[k], _mm_sub_ps(g(k, right), g(k, left))));
+            }
+            coverage = _mm_min_ps(one, _mm_max_ps(zero, coverage));
+            alignas(16) std::int32_t index[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(index),
+                            _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, steps), rounding)));
+            AddOpenLogs(cell + x, logOf, index, cells - x);
+        }
+    };
+    switch (n) {
+        case 0: fill(std::integral_constant<int, 0>{}); break;
+        case 1: fill(std::integral_constant<int, 1>{}); break;
+        case 2: fill(std::integral_constant<int, 2>{}); break;
+        default: fill(std::integral_constant<int, 3>{}); break;
     }
     return true;
 }
