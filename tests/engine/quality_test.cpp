@@ -431,6 +431,79 @@ TEST(FrameFill, PlainCodeGivesTheSamePicture) {
     }
 }
 
+// The area of triangle t within the unit square at (x0, y0): the triangle
+// clipped against the square's four sides, then the shoelace formula.
+double CellCoverageOf(const Triangle& t, double x0, double y0) {
+    std::vector<std::pair<double, double>> poly = {{t.tipX, t.tipY}, {t.c1X, t.c1Y}, {t.c2X, t.c2Y}};
+    auto clip = [&](auto inside, auto cross) {
+        std::vector<std::pair<double, double>> out;
+        for (std::size_t i = 0; i < poly.size(); ++i) {
+            const auto a = poly[i], b = poly[(i + 1) % poly.size()];
+            if (inside(a)) out.push_back(a);
+            if (inside(a) != inside(b)) out.push_back(cross(a, b));
+        }
+        poly = out;
+    };
+    auto atX = [](double x) {
+        return [x](std::pair<double, double> a, std::pair<double, double> b) {
+            return std::pair<double, double>{x, a.second + (b.second - a.second) * (x - a.first) / (b.first - a.first)};
+        };
+    };
+    auto atY = [](double y) {
+        return [y](std::pair<double, double> a, std::pair<double, double> b) {
+            return std::pair<double, double>{a.first + (b.first - a.first) * (y - a.second) / (b.second - a.second), y};
+        };
+    };
+    clip([&](auto p) { return p.first >= x0; }, atX(x0));
+    clip([&](auto p) { return p.first <= x0 + 1.0; }, atX(x0 + 1.0));
+    clip([&](auto p) { return p.second >= y0; }, atY(y0));
+    clip([&](auto p) { return p.second <= y0 + 1.0; }, atY(y0 + 1.0));
+    double twice = 0.0;
+    for (std::size_t i = 0; i < poly.size(); ++i) {
+        const auto a = poly[i], b = poly[(i + 1) % poly.size()];
+        twice += a.first * b.second - b.first * a.second;
+    }
+    return std::fabs(twice) / 2.0;
+}
+
+// Triangles a few pixels across, where all three edges pass through the same
+// cells of a row, fed to the fill by hand: each pixel's alpha is the exact
+// area the triangle covers of it (to the 8-bit step), in the vector code and
+// in the plain code alike.
+TEST(FrameFill, TinyTrianglesCoverTheirExactArea) {
+    constexpr int kSize = 8;
+    const Triangle tiny[] = {
+        {2, 2, 4, 3, 3, 4, 0xFF000000u},  // three rows, three edges in the middle one
+        {3, 1, 5, 2, 2, 3, 0xFF000000u},
+        {1, 4, 6, 3, 4, 5, 0xFF000000u},
+        {4, 2, 4, 3, 5, 4, 0xFF000000u},  // one side straight down
+    };
+    for (const Triangle& t : tiny) {
+        for (bool vector : {true, false}) {
+            std::vector<std::uint32_t> pixels(kSize * kSize, 0xDEADBEEFu);
+            Surface surface{pixels.data(), pixels.size() * 4, kSize, kSize};
+            FrameAccumulator::vectorCode = vector;
+            FrameAccumulator fill(surface);
+            fill.BeginFrame(kSize, kSize);
+            fill.BeginPass(PassInfo{0.0f, 255, 0, 1});
+            fill.FillTriangle(t);
+            fill.EndPass();
+            fill.EndFrame();
+            FrameAccumulator::vectorCode = true;
+            for (int y = 0; y < kSize; ++y) {
+                for (int x = 0; x < kSize; ++x) {
+                    // Vertices sit at pixel centres: pixel (x, y) is [x - 0.5, x + 0.5] there.
+                    const double exact = CellCoverageOf(t, x - 0.5, y - 0.5);
+                    const int alpha = static_cast<int>(pixels[static_cast<std::size_t>(y) * kSize + x] >> 24);
+                    EXPECT_NEAR(alpha, exact * 255.0, 1.0)
+                        << "triangle at " << t.tipX << "," << t.tipY << (vector ? " vector" : " plain") << " pixel "
+                        << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 // The fill writes every pixel: nothing of what the buffer held before shows,
 // also where no line passes and beyond the picture's last row.
 TEST(FrameFill, WritesTheWholeBuffer) {
