@@ -1,5 +1,6 @@
 #include "frame_accumulator.h"
 
+#include "fast_angle.h"
 #include "frame_coverage.h"
 
 #include <algorithm>
@@ -912,9 +913,13 @@ constexpr std::int32_t kRingBins = 8192;
 // The saturated radius is found to within this many pixels (rounded outward).
 constexpr double kRadiusTolerance = 4.0;
 
+// The sides' directions come from FastAngle; their arcs are narrowed by
+// this much to make up for its error.
+constexpr double kAngleSlack = 2.0 * kFastAngleError;
+
+// The difference of two directions in [-pi, pi], within (-pi, pi].
 double WrapAngle(double a) {
     constexpr double kTwoPi = 2.0 * std::numbers::pi;
-    a = std::fmod(a, kTwoPi);
     if (a > std::numbers::pi) a -= kTwoPi;
     if (a <= -std::numbers::pi) a += kTwoPi;
     return a;
@@ -973,7 +978,7 @@ void FrameAccumulator::FindSaturatedRadius() {
                 } else {
                     // The sides must keep the centre outside.
                     usable = usable && offset > 0.0;
-                    ringSides_.push_back(RingSide{std::atan2(ny, nx), offset});
+                    ringSides_.push_back(RingSide{FastAngle(ny, nx), offset});
                 }
             }
         }
@@ -982,7 +987,7 @@ void FrameAccumulator::FindSaturatedRadius() {
             continue;
         }
         const Corners& t = outlineCorners_[o.first];
-        arc.reference = std::atan2(0.5 * (t.y[1] + t.y[2]) - centreY_, 0.5 * (t.x[1] + t.x[2]) - centreX_);
+        arc.reference = FastAngle(0.5 * (t.y[1] + t.y[2]) - centreY_, 0.5 * (t.x[1] + t.x[2]) - centreX_);
         arc.count = static_cast<std::uint32_t>(ringSides_.size()) - arc.first;
         for (std::uint32_t k = arc.first; k < arc.first + arc.count; ++k) {
             ringSides_[k].angle = WrapAngle(ringSides_[k].angle - arc.reference);
@@ -1062,7 +1067,7 @@ bool FrameAccumulator::RingCovered(double radius) {
                 lo = hi;
                 break;
             }
-            const double half = std::acos(ratio);
+            const double half = std::acos(ratio) - kAngleSlack;
             lo = std::max(lo, side.angle - half);
             hi = std::min(hi, side.angle + half);
         }
