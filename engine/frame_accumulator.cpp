@@ -1477,17 +1477,16 @@ bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::
     const std::int32_t cells = c.last - c.first + 1;
     // A group's cells are done kGroupCells at a time, so that the loop's
     // length is mostly the same; cells past the cluster are thrown away.
+    // Pieces within one cell go straight into signed-area cells (local), as
+    // a font rasteriser does: the cell its share right of the piece's
+    // middle, the next one the rest. Wider pieces add their areas to out,
+    // and their whole height to local right of their cells. Both lie in one
+    // buffer, cleared at once.
     const std::size_t room = static_cast<std::size_t>(cells) + kGroupCells + 1;
-    if (cells_.size() < room) cells_.resize(room);
+    if (cells_.size() < 2 * room) cells_.resize(2 * room);
     float* out = cells_.data();
-    std::fill(out, out + room, 0.0f);
-    // Pieces within one cell go straight into signed-area cells, as a font
-    // rasteriser does: the cell its share right of the piece's middle, the
-    // next one the rest. Wider pieces add their whole height there too,
-    // right of their cells.
-    if (coverLocal_.size() < room) coverLocal_.resize(room);
-    float* local = coverLocal_.data();
-    std::fill(local, local + room, 0.0f);
+    float* local = out + room;
+    std::fill(out, out + 2 * room, 0.0f);
     const float origin = static_cast<float>(c.first);
     const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), half = _mm_set1_ps(0.5f);
     const __m128 two = _mm_set1_ps(2.0f), minWidth = _mm_set1_ps(1e-20f);

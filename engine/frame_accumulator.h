@@ -261,7 +261,7 @@ private:
     // checks around it then stand for the whole search.
     double radiusHint_ = 0.0;
     std::vector<float> cover_;          // width + 2 cells of scratch
-    std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_, coverLocal_;
+    std::vector<float> pieceLo_, pieceHi_, pieceH_, cells_;
     Members soa_;  // every family's members, by Family::soa
     std::vector<std::uint32_t> acc_;    // the row being built, width + 1 cells
     std::vector<std::uint32_t> open_;   // open cells before each cell, width + 1
