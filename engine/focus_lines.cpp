@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace qv {
 
@@ -23,6 +24,30 @@ std::int32_t ClampSide(std::int32_t side) noexcept {
 // cos and sin in double of a single-precision radian value, narrowed to single.
 float CosSingle(float radians) noexcept { return static_cast<float>(std::cos(static_cast<double>(radians))); }
 float SinSingle(float radians) noexcept { return static_cast<float>(std::sin(static_cast<double>(radians))); }
+
+}  // namespace
+
+namespace {
+
+// A line's three directions with their cosines and sines. The blur passes
+// draw the same directions, only the inner ends move: the first pass's
+// values serve the other eleven, which then give the very same triangles.
+struct LineDirections {
+    float phi, cosPhi, sinPhi;
+    float phi1, cos1, sin1;
+    float phi2, cos2, sin2;
+};
+
+// cos and sin of phi, from the memo when it holds that very angle.
+void CosSin(float phi, float& memoPhi, float& memoCos, float& memoSin, bool remembered, float& c, float& s) noexcept {
+    if (!remembered || memoPhi != phi) {
+        memoPhi = phi, memoCos = CosSingle(phi), memoSin = SinSingle(phi);
+    }
+    c = memoCos, s = memoSin;
+}
+
+std::int32_t DrawRing(const PassParams& p, std::int32_t width, std::int32_t height, RandomSource& random,
+                      TriangleSink& sink, std::vector<LineDirections>* memo);
 
 }  // namespace
 
@@ -60,13 +85,26 @@ PassConstants ComputePassConstants(const PassParams& p, std::int32_t width, std:
 
 std::int32_t DrawFocusLines(const PassParams& p, std::int32_t width, std::int32_t height, RandomSource& random,
                             TriangleSink& sink) {
+    return DrawRing(p, width, height, random, sink, nullptr);
+}
+
+namespace {
+
+std::int32_t DrawRing(const PassParams& p, std::int32_t width, std::int32_t height, RandomSource& random,
+                      TriangleSink& sink, std::vector<LineDirections>* memo) {
     const auto& percent = random.jitterPercent;
     const PassConstants c = ComputePassConstants(p, width, height, percent);
     const float cx = static_cast<float>(p.centerX);
     const float cy = static_cast<float>(p.centerY);
 
     sink.BeginPass(PassInfo{p.spaceValue, p.opacity, p.rgb & 0xFFFFFFu, c.lineCount, cx, cy, true});
+    const std::size_t remembered = memo != nullptr ? memo->size() : 0;
+    if (memo != nullptr && memo->size() < c.lineCount) memo->resize(c.lineCount);
+    LineDirections scratch{};
     for (std::uint32_t i = 0; i < c.lineCount; ++i) {
+        LineDirections& d = memo != nullptr ? (*memo)[i] : scratch;
+        const bool known = i < remembered;
+        float cosPhi, sinPhi, cos1, sin1, cos2, sin2;
         float theta = static_cast<float>(i) * c.effectiveStep;
         if (percent[0] != 0) {
             const std::int32_t r = random.NextJitter(0);
@@ -81,8 +119,9 @@ std::int32_t DrawFocusLines(const PassParams& p, std::int32_t width, std::int32_
 
         Triangle t{};
         const float phi = theta * kDegreesToRadians;
-        t.tipX = TruncToInt32((CosSingle(phi) * p.stretchX) * rho + cx);
-        t.tipY = TruncToInt32((SinSingle(phi) * p.stretchY) * rho + cy);
+        CosSin(phi, d.phi, d.cosPhi, d.sinPhi, known, cosPhi, sinPhi);
+        t.tipX = TruncToInt32((cosPhi * p.stretchX) * rho + cx);
+        t.tipY = TruncToInt32((sinPhi * p.stretchY) * rho + cy);
 
         float w1 = c.widthBase;
         if (percent[1] != 0) {
@@ -90,8 +129,9 @@ std::int32_t DrawFocusLines(const PassParams& p, std::int32_t width, std::int32_
             w1 = static_cast<float>(r) * c.widthUnit + c.widthBase;
         }
         const float phi1 = (theta - w1) * kDegreesToRadians;
-        t.c1X = TruncToInt32(CosSingle(phi1) * c.outerRadiusX + cx);
-        t.c1Y = TruncToInt32(SinSingle(phi1) * c.outerRadiusY + cy);
+        CosSin(phi1, d.phi1, d.cos1, d.sin1, known, cos1, sin1);
+        t.c1X = TruncToInt32(cos1 * c.outerRadiusX + cx);
+        t.c1Y = TruncToInt32(sin1 * c.outerRadiusY + cy);
 
         float w2 = c.widthBase;
         if (percent[1] != 0) {
@@ -99,8 +139,9 @@ std::int32_t DrawFocusLines(const PassParams& p, std::int32_t width, std::int32_
             w2 = static_cast<float>(r) * c.widthUnit + c.widthBase;
         }
         const float phi2 = (w2 + theta) * kDegreesToRadians;
-        t.c2X = TruncToInt32(CosSingle(phi2) * c.outerRadiusX + cx);
-        t.c2Y = TruncToInt32(SinSingle(phi2) * c.outerRadiusY + cy);
+        CosSin(phi2, d.phi2, d.cos2, d.sin2, known, cos2, sin2);
+        t.c2X = TruncToInt32(cos2 * c.outerRadiusX + cx);
+        t.c2Y = TruncToInt32(sin2 * c.outerRadiusY + cy);
 
         t.argb = c.passColor;
         if (percent[3] != 0) {
@@ -116,6 +157,8 @@ std::int32_t DrawFocusLines(const PassParams& p, std::int32_t width, std::int32_
     return 0;
 }
 
+}  // namespace
+
 void BlurSpaceValues(float spaceValue, float blurDivisor, float out[kBlurPassCount]) noexcept {
     float s = spaceValue / kBlurStartDivisor;
     for (int k = 0; k < kBlurPassCount; ++k) {
@@ -128,11 +171,12 @@ std::int32_t DrawBlurredFocusLines(const PassParams& p, float blurDivisor, std::
                                    std::int32_t height, RandomSource& random, TriangleSink& sink) {
     float spaceValues[kBlurPassCount];
     BlurSpaceValues(p.spaceValue, blurDivisor, spaceValues);
+    std::vector<LineDirections> directions;
     for (int k = 0; k < kBlurPassCount; ++k) {
         PassParams pass = p;
         pass.spaceValue = spaceValues[k];
         pass.opacity = kBlurPassOpacity[k];
-        const std::int32_t status = DrawFocusLines(pass, width, height, random, sink);
+        const std::int32_t status = DrawRing(pass, width, height, random, sink, &directions);
         if (status != 0) return status;
         random.Replay();
     }

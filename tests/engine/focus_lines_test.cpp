@@ -214,5 +214,38 @@ TEST(BlurPasses, TwelvePassesOfTheSameLines) {
     EXPECT_EQ(r.NextJitter(0), fresh.NextJitter(0));
 }
 
+// Each blur pass is the ring drawn on its own with that pass's space value
+// and opacity, down to the last integer: what the passes share is not
+// computed differently for being shared.
+TEST(BlurPasses, EachPassIsTheRingDrawnAlone) {
+    for (const float divisor : {1.0f, 0.35f}) {
+        RandomSource r(&FixedTick);
+        r.SetJitterRanges(40, 50, 70, 50);
+        r.Replay();
+        TriangleRecorder blurred;
+        ASSERT_EQ(DrawBlurredFocusLines(DefaultPass(), divisor, 1920, 1080, r, blurred), 0);
+        float spaces[kBlurPassCount];
+        BlurSpaceValues(DefaultPass().spaceValue, divisor, spaces);
+        for (int k = 0; k < kBlurPassCount; ++k) {
+            RandomSource alone(&FixedTick);
+            alone.SetJitterRanges(40, 50, 70, 50);
+            alone.Replay();
+            PassParams pass = DefaultPass();
+            pass.spaceValue = spaces[k];
+            pass.opacity = kBlurPassOpacity[k];
+            TriangleRecorder one;
+            ASSERT_EQ(DrawFocusLines(pass, 1920, 1080, alone, one), 0);
+            const auto& a = one.passes.at(0).triangles;
+            const auto& b = blurred.passes.at(static_cast<std::size_t>(k)).triangles;
+            ASSERT_EQ(a.size(), b.size());
+            for (std::size_t i = 0; i < a.size(); ++i) {
+                ASSERT_TRUE(a[i].tipX == b[i].tipX && a[i].tipY == b[i].tipY && a[i].c1X == b[i].c1X &&
+                            a[i].c1Y == b[i].c1Y && a[i].c2X == b[i].c2X && a[i].c2Y == b[i].c2Y && a[i].argb == b[i].argb)
+                    << "divisor " << divisor << " pass " << k << " line " << i;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qv
