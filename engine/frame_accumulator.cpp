@@ -413,6 +413,9 @@ void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t co
     for (int e = 0; e < 3; ++e) {
         Family& f = shape.family[e];
         f.begin = static_cast<std::uint32_t>(edges_.size());
+        // Room for every member's edge at once, trimmed to those there are.
+        edges_.resize(f.begin + count);
+        Edge* edge = edges_.data() + f.begin;
         const int n = (e + 1) % 3;
         for (std::size_t k = 0; k < count; ++k) {
             if (!(weights[k] > 0.0f)) continue;
@@ -427,9 +430,10 @@ void FrameAccumulator::BuildShape(const Triangle* const* members, std::size_t co
             const bool down = y[e] < y[n];
             const double ax = down ? x[e] : x[n], ay = down ? y[e] : y[n];
             const double bx = down ? x[n] : x[e], by = down ? y[n] : y[e];
-            edges_.push_back(Edge{ay, by, ax, (bx - ax) / (by - ay), down ? oriented : -oriented});
+            *edge++ = Edge{ay, by, ax, (bx - ax) / (by - ay), down ? oriented : -oriented};
         }
-        f.end = static_cast<std::uint32_t>(edges_.size());
+        f.end = static_cast<std::uint32_t>(edge - edges_.data());
+        edges_.resize(f.end);
         if (f.begin == f.end) continue;
         double minTop = 1e300, maxTop = -1e300, minBottom = 1e300, maxBottom = -1e300;
         float sum = 0.0f;
