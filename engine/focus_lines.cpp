@@ -29,15 +29,6 @@ float SinSingle(float radians) noexcept { return static_cast<float>(std::sin(sta
 
 namespace {
 
-// A line's three directions with their cosines and sines. The blur passes
-// draw the same directions, only the inner ends move: the first pass's
-// values serve the other eleven, which then give the very same triangles.
-struct LineDirections {
-    float phi, cosPhi, sinPhi;
-    float phi1, cos1, sin1;
-    float phi2, cos2, sin2;
-};
-
 // cos and sin of phi, from the memo when it holds that very angle.
 void CosSin(float phi, float& memoPhi, float& memoCos, float& memoSin, bool remembered, float& c, float& s) noexcept {
     if (!remembered || memoPhi != phi) {
@@ -98,6 +89,8 @@ std::int32_t DrawRing(const PassParams& p, std::int32_t width, std::int32_t heig
     const float cy = static_cast<float>(p.centerY);
 
     sink.BeginPass(PassInfo{p.spaceValue, p.opacity, p.rgb & 0xFFFFFFu, c.lineCount, cx, cy, true});
+    // What the memo holds from earlier passes or frames counts only for the
+    // very angle it was computed for.
     const std::size_t remembered = memo != nullptr ? memo->size() : 0;
     if (memo != nullptr && memo->size() < c.lineCount) memo->resize(c.lineCount);
     LineDirections scratch{};
@@ -169,9 +162,15 @@ void BlurSpaceValues(float spaceValue, float blurDivisor, float out[kBlurPassCou
 
 std::int32_t DrawBlurredFocusLines(const PassParams& p, float blurDivisor, std::int32_t width,
                                    std::int32_t height, RandomSource& random, TriangleSink& sink) {
+    std::vector<LineDirections> directions;
+    return DrawBlurredFocusLines(p, blurDivisor, width, height, random, sink, directions);
+}
+
+std::int32_t DrawBlurredFocusLines(const PassParams& p, float blurDivisor, std::int32_t width,
+                                   std::int32_t height, RandomSource& random, TriangleSink& sink,
+                                   std::vector<LineDirections>& directions) {
     float spaceValues[kBlurPassCount];
     BlurSpaceValues(p.spaceValue, blurDivisor, spaceValues);
-    std::vector<LineDirections> directions;
     for (int k = 0; k < kBlurPassCount; ++k) {
         PassParams pass = p;
         pass.spaceValue = spaceValues[k];

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "random_source.h"
 #include "triangle_sink.h"
@@ -69,11 +70,26 @@ inline constexpr std::uint8_t kBlurPassOpacity[kBlurPassCount] = {2, 4, 6, 8, 10
 inline constexpr float kBlurPassGrowth[kBlurPassCount - 1] = {0, 16, 32, 32, 32, 48, 48, 64, 64, 64, 64};
 inline constexpr float kBlurStartDivisor = 1.2f;
 
+// A line's three directions with their cosines and sines. The blur passes
+// draw the same directions, only the inner ends move: the first pass's
+// values serve the other eleven, which then give the very same triangles.
+struct LineDirections {
+    float phi, cosPhi, sinPhi;
+    float phi1, cos1, sin1;
+    float phi2, cos2, sin2;
+};
+
 // The same ring drawn twelve times, the inner ends moving outward with rising
 // opacity. p.opacity is ignored; the pass table supplies it. The caller has
 // seeded the random source from storedSeed just before.
 std::int32_t DrawBlurredFocusLines(const PassParams& p, float blurDivisor, std::int32_t width,
                                    std::int32_t height, RandomSource& random, TriangleSink& sink);
+// The same, keeping the directions in the caller's memory, which a caller
+// drawing frame after frame keeps so that it is allocated once. An entry is
+// used only for the very angle it was computed for.
+std::int32_t DrawBlurredFocusLines(const PassParams& p, float blurDivisor, std::int32_t width,
+                                   std::int32_t height, RandomSource& random, TriangleSink& sink,
+                                   std::vector<LineDirections>& directions);
 
 // The twelve space values a blurred frame uses, in pass order.
 void BlurSpaceValues(float spaceValue, float blurDivisor, float out[kBlurPassCount]) noexcept;

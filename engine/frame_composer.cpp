@@ -33,8 +33,13 @@ FrameParams DeriveFrameParams(const EffectSettings& s) noexcept {
     return f;
 }
 
-void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
-                 std::int32_t width, std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink) {
+namespace {
+
+// A frame into the sink; the blur passes keep their lines' directions in
+// `directions`.
+void DrawFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, std::int32_t width,
+               std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink,
+               std::vector<LineDirections>& directions) {
     if (selector == kReplaySelector) {
         random.Replay();
     } else {
@@ -44,11 +49,19 @@ void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSo
     const FrameParams f = DeriveFrameParams(settings);
     constantAlpha = f.constantAlpha;
     if (f.blurred) {
-        DrawBlurredFocusLines(f.pass, f.blurDivisor, width, height, random, sink);
+        DrawBlurredFocusLines(f.pass, f.blurDivisor, width, height, random, sink, directions);
     } else {
         DrawFocusLines(f.pass, width, height, random, sink);
     }
     sink.EndFrame();
+}
+
+}  // namespace
+
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
+                 std::int32_t width, std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink) {
+    std::vector<LineDirections> directions;
+    DrawFrame(selector, settings, random, width, height, constantAlpha, sink, directions);
 }
 
 FrameScratch::FrameScratch() = default;
@@ -69,7 +82,8 @@ void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSo
     } else {
         scratch.accumulator_ = std::make_unique<FrameAccumulator>(surface);
     }
-    RenderFrame(selector, settings, random, surface.width, surface.height, constantAlpha, *scratch.accumulator_);
+    DrawFrame(selector, settings, random, surface.width, surface.height, constantAlpha, *scratch.accumulator_,
+              scratch.directions_);
 }
 
 }  // namespace qv

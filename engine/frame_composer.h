@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "effect_settings.h"
 #include "focus_lines.h"
@@ -32,6 +33,7 @@ private:
     friend void RenderFrame(std::int32_t, const EffectSettings&, RandomSource&, Surface&, std::uint8_t&,
                             FrameScratch&);
     std::unique_ptr<FrameAccumulator> accumulator_;
+    std::vector<LineDirections> directions_;
 };
 
 // What a frame derives from the settings before it draws.
