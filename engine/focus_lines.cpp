@@ -1,5 +1,6 @@
 #include "focus_lines.h"
 
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -29,9 +30,10 @@ float SinSingle(float radians) noexcept { return static_cast<float>(std::sin(sta
 
 namespace {
 
-// cos and sin of phi, from the memo when it holds that very angle.
+// cos and sin of phi, from the memo when it holds that very angle (bit for
+// bit: -0 and 0 have sines of different sign).
 void CosSin(float phi, float& memoPhi, float& memoCos, float& memoSin, bool remembered, float& c, float& s) noexcept {
-    if (!remembered || memoPhi != phi) {
+    if (!remembered || std::bit_cast<std::uint32_t>(memoPhi) != std::bit_cast<std::uint32_t>(phi)) {
         memoPhi = phi, memoCos = CosSingle(phi), memoSin = SinSingle(phi);
     }
     c = memoCos, s = memoSin;
