@@ -1479,13 +1479,13 @@ template <bool kInterior>
 bool FrameAccumulator::EdgeCellsVector(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
     const Shape& shape = shapes_[c.shape];
     const std::int32_t cells = c.last - c.first + 1;
-    // A group's cells are done kGroupCells at a time, so that the loop's
-    // length is mostly the same; cells past the cluster are thrown away.
     // Pieces within one cell go straight into signed-area cells (local), as
     // a font rasteriser does: the cell its share right of the piece's
     // middle, the next one the rest. Wider pieces add their areas to out,
     // and their whole height to local right of their cells. Both lie in one
-    // buffer, cleared at once.
+    // buffer, cleared at once. A group's cells are done kGroupCells at a
+    // time, so that the loop's length is mostly the same; cells past the
+    // cluster are thrown away.
     const std::size_t room = static_cast<std::size_t>(cells) + kGroupCells + 1;
     if (cells_.size() < 2 * room) cells_.resize(2 * room);
     float* out = cells_.data();
