@@ -4,13 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <vector>
 
+#include "counting_allocator.h"
 #include "frame_composer.h"
-
-// Every allocation of this executable (counting_allocator.cpp).
-extern std::atomic<std::size_t> allocationCount;
 
 namespace qv {
 namespace {
@@ -35,12 +32,12 @@ TEST(FrameScratch, FramesAfterTheFirstAllocateNothing) {
         FrameScratch scratch;
         std::uint8_t constantAlpha = 0;
         RenderFrame(kNewPatternSelector, s, random, surface, constantAlpha, scratch);
-        const std::size_t before = allocationCount.load();
+        const std::size_t before = test::allocationCount.load();
         for (int frame = 0; frame < 3; ++frame) {
             s.centerX += 17;  // the centre follows the mouse
             RenderFrame(kReplaySelector, s, random, surface, constantAlpha, scratch);
         }
-        EXPECT_EQ(allocationCount.load(), before) << "blur " << blur;
+        EXPECT_EQ(test::allocationCount.load(), before) << "blur " << blur;
         EXPECT_NE(std::count(pixels.begin(), pixels.end(), 0u), static_cast<std::ptrdiff_t>(pixels.size()))
             << "the frames were drawn";
     }

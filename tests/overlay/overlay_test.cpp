@@ -1,30 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 
+#include "counting_allocator.h"
 #include "frame_composer.h"
 #include "gdiplus_startup.h"
 #include "layered_window.h"
 #include "private_messages.h"
 #include "process_state.h"
 #include "win_test_env.h"
-
-// Every plain allocation of this test program is counted, so that a test
-// can show that a stretch of code allocates nothing.
-namespace {
-std::atomic<std::size_t> allocationCount{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace qv {
 namespace {
@@ -157,11 +141,11 @@ TEST(OverlayWindow, FramesAfterTheFirstAllocateNothing) {
     EnterCriticalSection(&queueLock);
     pointQueue.Append({100, 80});
     LeaveCriticalSection(&queueLock);
-    const std::size_t before = allocationCount.load();
+    const std::size_t before = test::allocationCount.load();
     SendMessageW(w, WM_APP_REDRAW, 0, 0);
     SendMessageW(w, WM_APP_MOVE_CENTER, 0, 0);
     SendMessageW(w, WM_APP_REDRAW, 0, 0);
-    EXPECT_EQ(allocationCount.load(), before);
+    EXPECT_EQ(test::allocationCount.load(), before);
     ASSERT_GT(CountNonZero(overlayLayer.surface), 0u) << "the frames were drawn";
     effectSettings.blurLevel = 0;
     FitToDesktop();
