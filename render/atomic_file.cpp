@@ -73,10 +73,10 @@ bool AtomicFile::Open(const std::string& target) {
     return false;
 }
 
-bool AtomicFile::Commit() {
+bool AtomicFile::Close() {
     if (file_ == nullptr) {
-        if (error_.empty()) error_ = "not open";
-        return false;
+        if (tempPath_.empty() && !direct_ && error_.empty()) error_ = "not open";
+        return error_.empty();
     }
     const bool written = std::fflush(file_) == 0 && std::ferror(file_) == 0;
     const int writeErrno = errno;
@@ -87,6 +87,11 @@ bool AtomicFile::Commit() {
         Discard();
         return false;
     }
+    return true;
+}
+
+bool AtomicFile::Commit() {
+    if (!Close()) return false;
     if (direct_) {
         direct_ = false;
         return true;
@@ -110,6 +115,45 @@ void AtomicFile::Discard() noexcept {
         std::remove(tempPath_.c_str());
         tempPath_.clear();
     }
+}
+
+}  // namespace qv::render
+
+namespace qv::render {
+
+bool AtomicFileSet::Fail(const AtomicFile& file, const std::string& target) {
+    error_ = file.error();
+    failedTarget_ = target;
+    Discard();
+    return false;
+}
+
+bool AtomicFileSet::Open(const std::string& target) {
+    files_.push_back(std::make_unique<AtomicFile>());
+    targets_.push_back(target);
+    if (!files_.back()->Open(target)) return Fail(*files_.back(), target);
+    return true;
+}
+
+bool AtomicFileSet::CloseCurrent() {
+    if (files_.empty()) return true;
+    if (!files_.back()->Close()) return Fail(*files_.back(), targets_.back());
+    return true;
+}
+
+bool AtomicFileSet::Commit() {
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        if (!files_[i]->Commit()) return Fail(*files_[i], targets_[i]);
+    }
+    files_.clear();
+    targets_.clear();
+    return true;
+}
+
+void AtomicFileSet::Discard() noexcept {
+    for (auto& file : files_) file->Discard();
+    files_.clear();
+    targets_.clear();
 }
 
 }  // namespace qv::render

@@ -3,10 +3,14 @@
 // was written and the stream closed without error. A target that is a device
 // or a pipe (/dev/stdout, /dev/null, a FIFO) cannot be replaced, so it is
 // written directly; a symbolic link is followed, so the link survives.
+// AtomicFileSet does the same for the many files of one run: none of them
+// replaces its target until every one was written.
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace qv::render {
 
@@ -23,8 +27,12 @@ public:
 
     std::FILE* stream() const noexcept { return file_; }
 
-    // Flushes, closes and renames into place. False, with the temporary
-    // removed and a reason in error(), on any failure along the way.
+    // Flushes and closes, keeping the temporary for Commit. False, with the
+    // temporary removed and a reason in error(), when a byte was lost.
+    bool Close();
+
+    // Closes if still open, then renames into place. False, with the
+    // temporary removed and a reason in error(), on any failure along the way.
     bool Commit();
 
     // Drops what was written; the target is untouched.
@@ -39,6 +47,32 @@ private:
     std::string target_;
     std::string tempPath_;
     std::string error_;
+};
+
+class AtomicFileSet {
+public:
+    // Starts the next file; its stream is current() until CloseCurrent.
+    // False, with a reason in error() and the target in failedTarget().
+    bool Open(const std::string& target);
+    std::FILE* current() const noexcept { return files_.empty() ? nullptr : files_.back()->stream(); }
+    bool CloseCurrent();
+
+    // Renames every file into place in the order opened. A rename that fails
+    // stops there and removes the temporaries not yet renamed.
+    bool Commit();
+    void Discard() noexcept;  // also what destruction does before Commit
+
+    const std::string& error() const noexcept { return error_; }
+    const std::string& failedTarget() const noexcept { return failedTarget_; }
+
+private:
+    bool Fail(const AtomicFile& file, const std::string& target);
+
+    // Each file holds only its names once closed, so thousands stay cheap.
+    std::vector<std::unique_ptr<AtomicFile>> files_;
+    std::vector<std::string> targets_;
+    std::string error_;
+    std::string failedTarget_;
 };
 
 }  // namespace qv::render

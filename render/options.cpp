@@ -47,6 +47,24 @@ constexpr IntFlag kIntFlags[] = {
      [](const EffectSettings& s) { return s.blurLevel; }, "fade-in of the inner ends; 0 off"},
 };
 
+// The renderer's own counts: flag, range, field, and what the count is.
+struct CountFlag {
+    std::string_view name;
+    SettingRange range;
+    int RenderOptions::*field;
+    std::string_view what;
+};
+
+constexpr CountFlag kCountFlags[] = {
+    {"--bench", kBenchFramesRange, &RenderOptions::benchFrames, "a frame count"},
+    {"--frames", kFramesRange, &RenderOptions::frames, "a frame count"},
+    {"--hold", kHoldRange, &RenderOptions::hold, "frames per pattern"},
+    {"--fps", kFpsRange, &RenderOptions::fps, "frames per second"},
+};
+
+constexpr OutputFormat kFormats[] = {OutputFormat::kPng, OutputFormat::kSvg, OutputFormat::kJson,
+                                     OutputFormat::kWebp, OutputFormat::kRgba};
+
 constexpr std::uint32_t kRgbMask = 0xFFFFFFu;
 constexpr std::size_t kRgbDigits = 6;
 
@@ -91,17 +109,33 @@ constexpr long long kCentreMax = std::numeric_limits<std::int32_t>::max();
 constexpr long long kSeedMax = std::numeric_limits<std::uint32_t>::max();
 
 // What a flag accepts, as its complaints say it.
-std::string Accepted(std::string_view flag, const IntFlag* intFlag) {
+std::string Accepted(std::string_view flag, const IntFlag* intFlag, const CountFlag* countFlag) {
     if (intFlag != nullptr) return "an integer in " + RangeText(intFlag->range);
+    if (countFlag != nullptr) return std::string(countFlag->what) + " in " + RangeText(countFlag->range);
     if (flag == "--size") return "WIDTHxHEIGHT, each side an integer in " + RangeText(kPictureSideRange);
     if (flag == "--center") {
         return "X,Y, two integers in " + std::to_string(kCentreMin) + ".." + std::to_string(kCentreMax);
     }
     if (flag == "--seed") return "an integer in 0.." + std::to_string(kSeedMax);
     if (flag == "--color") return "six hex digits RRGGBB (000000..FFFFFF)";
-    if (flag == "--format") return "png, svg or json";
-    if (flag == "--output") return "a file name, or - for standard output";
-    return "a frame count in " + RangeText(kBenchFramesRange);  // --bench
+    if (flag == "--format") return "png, svg, json, webp or rgba";
+    return "a file name, or - for standard output";  // --output
+}
+
+// Which outputs can hold more than one frame, and how a PNG names them.
+std::string CheckFrames(RenderOptions& o) {
+    if (o.format == OutputFormat::kPng && o.output != kStdoutName) o.frameNames = ParseFrameNumber(o.output);
+    if (o.frames == 1) return {};
+    if (o.format == OutputFormat::kSvg || o.format == OutputFormat::kJson) {
+        return "--frames: " + std::string(FormatName(o.format)) +
+               " holds one frame; for " + std::to_string(o.frames) +
+               " frames use png with a frame number, webp or rgba";
+    }
+    if (o.format == OutputFormat::kPng && !o.frameNames) {
+        return "-o/--output: " + std::to_string(o.frames) + " PNG frames need one frame number, %d or %0Nd, " +
+               "in the file name (such as lines_%04d.png); got " + Quoted(o.output);
+    }
+    return {};
 }
 
 std::string Label(std::string_view flag) { return flag == "--output" ? "-o/--output" : std::string(flag); }
@@ -114,6 +148,10 @@ std::string_view FormatName(OutputFormat f) noexcept {
             return "svg";
         case OutputFormat::kJson:
             return "json";
+        case OutputFormat::kWebp:
+            return "webp";
+        case OutputFormat::kRgba:
+            return "rgba";
         default:
             return "png";
     }
@@ -126,7 +164,7 @@ std::optional<OutputFormat> FormatFromExtension(std::string_view path) noexcept 
     if (dot == std::string_view::npos || dot == 0) return std::nullopt;
     std::string ext(name.substr(dot + 1));
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (OutputFormat f : {OutputFormat::kPng, OutputFormat::kSvg, OutputFormat::kJson}) {
+    for (OutputFormat f : kFormats) {
         if (ext == FormatName(f)) return f;
     }
     return std::nullopt;
@@ -155,6 +193,10 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             result.status = ParseStatus::kVersion;
             return result;
         }
+        if (arg == "--quiet" || arg == "-q") {
+            o.quiet = true;
+            continue;
+        }
 
         // Every other flag takes a value, either "--flag=value" or "--flag value".
         std::string_view flag = arg;
@@ -174,8 +216,12 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         for (const IntFlag& f : kIntFlags) {
             if (f.name == flag) intFlag = &f;
         }
-        const bool known = intFlag != nullptr || flag == "--size" || flag == "--center" || flag == "--seed" ||
-                           flag == "--color" || flag == "--format" || flag == "--output" || flag == "--bench";
+        const CountFlag* countFlag = nullptr;
+        for (const CountFlag& f : kCountFlags) {
+            if (f.name == flag) countFlag = &f;
+        }
+        const bool known = intFlag != nullptr || countFlag != nullptr || flag == "--size" || flag == "--center" ||
+                           flag == "--seed" || flag == "--color" || flag == "--format" || flag == "--output";
         if (!known) {
             if (arg.empty() || arg.front() != '-' || arg == kStdoutName) {
                 return fail("unexpected argument " + Quoted(arg) + " (the output file goes after -o)");
@@ -184,12 +230,12 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         }
         if (!inlineValue) {
             if (i + 1 >= args.size())
-                return fail(Label(flag) + ": missing value; expected " + Accepted(flag, intFlag));
+                return fail(Label(flag) + ": missing value; expected " + Accepted(flag, intFlag, countFlag));
             value = args[++i];
         }
 
         auto bad = [&] {
-            return fail(Label(flag) + ": expected " + Accepted(flag, intFlag) + ", got " + Quoted(value));
+            return fail(Label(flag) + ": expected " + Accepted(flag, intFlag, countFlag) + ", got " + Quoted(value));
         };
         long long n = 0;
         if (intFlag != nullptr) {
@@ -197,6 +243,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                 return bad();
             }
             intFlag->set(o.settings, static_cast<int>(n));
+        } else if (countFlag != nullptr) {
+            if (!ParseInRange(value, countFlag->range.min, countFlag->range.max, n)) {
+                return bad();
+            }
+            o.*(countFlag->field) = static_cast<int>(n);
         } else if (flag == "--size") {
             std::string_view w, h;
             long long wn = 0, hn = 0;
@@ -232,7 +283,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             o.settings.blue = static_cast<std::uint8_t>(rgb);
         } else if (flag == "--format") {
             std::optional<OutputFormat> f;
-            for (OutputFormat candidate : {OutputFormat::kPng, OutputFormat::kSvg, OutputFormat::kJson}) {
+            for (OutputFormat candidate : kFormats) {
                 if (value == FormatName(candidate)) f = candidate;
             }
             if (!f) return bad();
@@ -240,11 +291,6 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         } else if (flag == "--output") {
             if (value.empty()) return bad();
             output = std::string(value);
-        } else if (flag == "--bench") {
-            if (!ParseInRange(value, kBenchFramesRange.min, kBenchFramesRange.max, n)) {
-                return bad();
-            }
-            o.benchFrames = static_cast<int>(n);
         }
     }
 
@@ -252,7 +298,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         if (output) return fail("--bench: writes no file; leave out -o/--output");
     } else if (!output) {
         o.format = format.value_or(OutputFormat::kPng);
-        o.output = std::string(kDefaultOutputStem) + "." + std::string(FormatName(o.format));
+        const bool numbered = o.format == OutputFormat::kPng && o.frames > 1;
+        o.output = std::string(kDefaultOutputStem) + std::string(numbered ? kDefaultFrameNumber : "") + "." +
+                   std::string(FormatName(o.format));
     } else {
         o.output = *output;
         std::optional<OutputFormat> f = format;
@@ -260,9 +308,12 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             f = o.output == kStdoutName ? std::optional(OutputFormat::kPng) : FormatFromExtension(o.output);
         if (!f) {
             return fail("--format: cannot tell the format from " + Quoted(o.output) +
-                        "; give --format png, svg or json, or end the name in .png, .svg or .json");
+                        "; give --format png, svg, json, webp or rgba, or end the name in one of them");
         }
         o.format = *f;
+    }
+    if (o.benchFrames == 0) {
+        if (std::string error = CheckFrames(o); !error.empty()) return fail(std::move(error));
     }
     if (!centerGiven) {
         o.settings.centerX = o.width / 2;
@@ -274,7 +325,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 std::string HelpText() {
     std::string text =
         "Usage: quorvane-render [FLAGS] [-o FILE]\n"
-        "Draws focus lines (manga speed lines) converging on a point into a PNG, SVG or JSON file.\n"
+        "Draws focus lines (manga speed lines) converging on a point into a PNG, SVG or JSON file,\n"
+        "or a clip of new patterns as numbered PNGs, an animated WebP or raw RGBA frames.\n"
         "\n"
         "Picture:\n";
     char line[160];
@@ -298,8 +350,15 @@ std::string HelpText() {
         "\n"
         "Output:\n"
         "  -o, --output FILE                 the file to write, - for standard output;\n"
-        "                                    default quorvane.png (or .svg, .json after --format)\n"
-        "  --format png|svg|json             default from the output's extension (png for -)\n"
+        "                                    default quorvane.png (or .svg, .json, .webp, .rgba after\n"
+        "                                    --format, quorvane_%04d.png for a PNG clip)\n"
+        "  --format png|svg|json|webp|rgba   default from the output's extension (png for -)\n"
+        "  -q, --quiet                       no progress line and no seed line\n"
+        "\n"
+        "Clips (png with a frame number such as lines_%04d.png, webp, rgba):\n"
+        "  --frames N           1..10000     default 1      frame i draws with seed S + i / K\n"
+        "  --hold K             1..1000      default 1      show each pattern K frames (2: on twos)\n"
+        "  --fps F              1..120       default 12     frame rate stored in the WebP\n"
         "  --bench N                         render N frames in memory, write nothing, print the\n"
         "                                    median milliseconds per frame\n"
         "  --help, --version\n"

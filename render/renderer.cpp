@@ -7,8 +7,12 @@
 #include <memory>
 #include <new>
 
+#include <unistd.h>
+
 #include "atomic_file.h"
+#include "clip.h"
 #include "frame_composer.h"
+#include "interrupt.h"
 #include "random_source.h"
 #include "surface.h"
 #include "triangle_recorder.h"
@@ -23,35 +27,6 @@ namespace qv::render {
 namespace {
 
 constexpr char kProgram[] = "quorvane-render";
-constexpr std::size_t kBytesPerMiB = std::size_t{1} << 20;
-
-// The pixel buffer is the one allocation that can be huge (4 GiB at
-// 32767x32767); it is asked for without throwing so a refusal becomes a
-// message rather than an abort.
-struct PixelBuffer {
-    std::unique_ptr<std::uint32_t[]> storage;
-    Surface surface;
-
-    bool Allocate(std::int32_t width, std::int32_t height) {
-        const std::size_t bytes = SurfaceByteSize(width, height);
-        storage.reset(new (std::nothrow) std::uint32_t[bytes / sizeof(std::uint32_t)]);
-        if (!storage) return false;
-        surface = Surface{storage.get(), bytes, width, height};
-        return true;
-    }
-};
-
-void ReportOutOfMemory(std::FILE* err, const RenderOptions& o) {
-    std::fprintf(err,
-                 "%s: not enough memory for a %dx%d picture (%zu MiB of pixels); try a smaller --size, "
-                 "or --format svg or json, which need no pixels\n",
-                 kProgram, o.width, o.height, SurfaceByteSize(o.width, o.height) / kBytesPerMiB);
-}
-
-void ReportUnwritable(std::FILE* err, const std::string& output, const std::string& reason) {
-    std::fprintf(err, "%s: -o/--output: cannot write '%s': %s\n", kProgram,
-                 output == kStdoutName ? "standard output" : output.c_str(), reason.c_str());
-}
 
 int RunBench(const RenderOptions& o, RandomSource& random, std::FILE* out, std::FILE* err) {
     PixelBuffer pixels;
@@ -74,20 +49,9 @@ int RunBench(const RenderOptions& o, RandomSource& random, std::FILE* out, std::
     return std::fflush(out) == 0 ? kExitOk : kExitFailure;
 }
 
-// Renders into the stream; false with a reason when the stream refused.
-bool RenderTo(const RenderOptions& o, RandomSource& random, std::FILE* stream, std::FILE* err,
-              std::string& reason, bool& outOfMemory) {
+// The vector outputs into the stream; false with a reason when it refused.
+bool WriteVector(const RenderOptions& o, RandomSource& random, std::FILE* stream, std::string& reason) {
     std::uint8_t constantAlpha = 0;
-    if (o.format == OutputFormat::kPng) {
-        PixelBuffer pixels;
-        if (!pixels.Allocate(o.width, o.height)) {
-            ReportOutOfMemory(err, o);
-            outOfMemory = true;
-            return false;
-        }
-        RenderFrame(kReplaySelector, o.settings, random, pixels.surface, constantAlpha);
-        return WritePng(pixels.surface, constantAlpha, stream, reason);
-    }
     TriangleRecorder recorder;
     RenderFrame(kReplaySelector, o.settings, random, o.width, o.height, constantAlpha, recorder);
     const bool written =
@@ -121,16 +85,24 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, Ti
     if (o.seed) random.SeedWith(*o.seed);
     random.SetJitterRanges(o.settings.densityJitter, o.settings.thicknessJitter, o.settings.spaceJitter,
                            o.settings.alphaJitter);
+    const std::uint32_t seed = random.storedSeed;
     // Told only once the work succeeded, so a failure stays one line.
     auto tellSeed = [&] {
-        if (!o.seed) {
-            std::fprintf(err, "%s: seed %u (--seed %u makes this picture again)\n", kProgram,
-                         static_cast<unsigned>(random.storedSeed), static_cast<unsigned>(random.storedSeed));
-        }
+        if (o.seed || o.quiet) return;
+        std::fprintf(err, "%s: seed %u (--seed %u makes %s again)\n", kProgram, static_cast<unsigned>(seed),
+                     static_cast<unsigned>(seed), o.frames == 1 ? "this picture" : "these frames");
     };
 
     if (o.benchFrames > 0) {
         const int status = RunBench(o, random, out, err);
+        if (status == kExitOk) tellSeed();
+        return status;
+    }
+
+    const InterruptGuard guard;
+    if (o.format != OutputFormat::kSvg && o.format != OutputFormat::kJson) {
+        const bool showProgress = !o.quiet && isatty(fileno(err)) != 0;
+        const int status = WriteClip(o, seed, random, out, err, showProgress);
         if (status == kExitOk) tellSeed();
         return status;
     }
@@ -147,11 +119,9 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, Ti
         stream = file.stream();
     }
     std::string reason;
-    bool outOfMemory = false;
-    if (!RenderTo(o, random, stream, err, reason, outOfMemory)) {
+    if (!WriteVector(o, random, stream, reason) || InterruptGuard::Interrupted()) {
         file.Discard();
-        if (outOfMemory) return kExitFailure;
-        ReportUnwritable(err, o.output, reason);
+        ReportUnwritable(err, o.output, InterruptGuard::Interrupted() ? "interrupted" : reason);
         return kExitBadInput;
     }
     if (o.output != kStdoutName && !file.Commit()) {

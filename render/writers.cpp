@@ -7,6 +7,7 @@
 #include <charconv>
 #include <csetjmp>
 #include <cstring>
+#include <new>
 
 namespace qv::render {
 
@@ -70,11 +71,11 @@ private:
 
 double Opacity(std::uint32_t alpha) { return static_cast<double>(alpha) / kChannelMax; }
 
-// libpng reports errors by longjmp; these callbacks keep the reason and
-// make sure a failed write stops the encoder at once.
+// libpng reports errors by longjmp; these callbacks keep the reason.
 struct PngContext {
-    std::FILE* out;
+    std::vector<std::uint8_t>* bytes;
     char message[256];
+    bool outOfMemory;
 };
 
 [[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
@@ -87,21 +88,27 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 void OnPngWrite(png_structp png, png_bytep data, png_size_t length) {
     auto* ctx = static_cast<PngContext*>(png_get_io_ptr(png));
-    if (std::fwrite(data, 1, length, ctx->out) != length) {
-        std::snprintf(ctx->message, sizeof ctx->message, "write failed: %s", std::strerror(errno));
-        png_error(png, ctx->message);
+    // An exception must not cross libpng's C frames; it is thrown again
+    // once the encoder has returned.
+    try {
+        ctx->bytes->insert(ctx->bytes->end(), data, data + length);
+    } catch (const std::bad_alloc&) {
+        ctx->outOfMemory = true;
+        png_error(png, "not enough memory");
     }
 }
 
-void OnPngFlush(png_structp png) { std::fflush(static_cast<PngContext*>(png_get_io_ptr(png))->out); }
+void OnPngFlush(png_structp) {}
 
 // Kept free of objects with destructors: a longjmp may leave it.
-bool EncodePng(png_structp png, png_infop info, const Surface& surface, std::uint8_t constantAlpha,
+bool EncodeRows(png_structp png, png_infop info, const Surface& surface, std::uint8_t constantAlpha,
                png_bytep row) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, static_cast<png_uint_32>(surface.width), static_cast<png_uint_32>(surface.height),
                  8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, kPngCompressionLevel);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_write_info(png, info);
     const std::size_t width = static_cast<std::size_t>(surface.width);
     for (std::int32_t y = 0; y < surface.height; ++y) {
@@ -131,13 +138,22 @@ void StraightPixel(std::uint32_t premultiplied, std::uint8_t constantAlpha, std:
     rgba[3] = static_cast<std::uint8_t>(alpha);
 }
 
-bool WritePng(const Surface& surface, std::uint8_t constantAlpha, std::FILE* out, std::string& error) {
+void StraightRgba(const Surface& surface, std::uint8_t constantAlpha, std::vector<std::uint8_t>& bytes) {
+    const std::size_t count = static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height);
+    bytes.resize(count * 4);
+    std::uint8_t* dst = bytes.data();
+    for (std::size_t i = 0; i < count; ++i) StraightPixel(surface.bits[i], constantAlpha, dst + 4 * i);
+}
+
+bool EncodePng(const Surface& surface, std::uint8_t constantAlpha, std::vector<std::uint8_t>& bytes,
+               std::string& error) {
+    bytes.clear();
     if (!surface.Drawable()) {
         error = "no pixels to write";
         return false;
     }
     std::vector<png_byte> row(static_cast<std::size_t>(surface.width) * 4);
-    PngContext ctx{out, {}};
+    PngContext ctx{&bytes, {}, false};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &ctx, OnPngError, OnPngWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
@@ -146,17 +162,28 @@ bool WritePng(const Surface& surface, std::uint8_t constantAlpha, std::FILE* out
         return false;
     }
     png_set_write_fn(png, &ctx, OnPngWrite, OnPngFlush);
-    const bool encoded = EncodePng(png, info, surface, constantAlpha, row.data());
+    const bool encoded = EncodeRows(png, info, surface, constantAlpha, row.data());
     png_destroy_write_struct(&png, &info);
+    if (ctx.outOfMemory) throw std::bad_alloc();
     if (!encoded) {
         error = ctx.message[0] != '\0' ? ctx.message : "libpng failed";
         return false;
     }
-    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+    return true;
+}
+
+bool WriteBytes(const std::vector<std::uint8_t>& bytes, std::FILE* out, std::string& error) {
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (!written || std::fflush(out) != 0 || std::ferror(out) != 0) {
         error = std::string("write failed: ") + std::strerror(errno);
         return false;
     }
     return true;
+}
+
+bool WritePng(const Surface& surface, std::uint8_t constantAlpha, std::FILE* out, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    return EncodePng(surface, constantAlpha, bytes, error) && WriteBytes(bytes, out, error);
 }
 
 bool WriteSvg(const std::vector<RecordedPass>& passes, std::int32_t width, std::int32_t height,

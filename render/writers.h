@@ -1,5 +1,6 @@
-// The renderer's three outputs. Each writes to a stdio stream and reports
-// failure instead of leaving a half-written picture unnoticed.
+// The renderer's picture encodings: PNG, SVG, JSON, and the straight RGBA
+// bytes the clip formats start from. Each reports failure instead of leaving
+// a half-written picture unnoticed.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +17,24 @@ namespace qv::render {
 // overall alpha applied; a pixel left with no alpha becomes all zero.
 void StraightPixel(std::uint32_t premultiplied, std::uint8_t constantAlpha, std::uint8_t rgba[4]) noexcept;
 
-// 8-bit RGBA PNG of the surface. On failure returns false with a reason.
+// The whole surface as StraightPixel bytes, row after row; bytes is reused.
+void StraightRgba(const Surface& surface, std::uint8_t constantAlpha, std::vector<std::uint8_t>& bytes);
+
+// zlib level and no row filters: a clip's frames are mostly empty runs,
+// which level 1 already packs tightly, and filtering them costs as much as
+// it saves (the README's speed table shows the trade).
+inline constexpr int kPngCompressionLevel = 1;
+
+// 8-bit RGBA PNG of the surface into bytes (replaced). On failure returns
+// false with a reason.
+bool EncodePng(const Surface& surface, std::uint8_t constantAlpha, std::vector<std::uint8_t>& bytes,
+               std::string& error);
+
+// The same, written to a stream.
 bool WritePng(const Surface& surface, std::uint8_t constantAlpha, std::FILE* out, std::string& error);
+
+// All of bytes to the stream, flushed; false with a reason otherwise.
+bool WriteBytes(const std::vector<std::uint8_t>& bytes, std::FILE* out, std::string& error);
 
 // Every triangle as a polygon in draw order, the overall alpha on the
 // enclosing group.

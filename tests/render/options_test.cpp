@@ -168,12 +168,15 @@ TEST(RenderOptions, FormatComesFromTheFlagOrTheExtension) {
     EXPECT_EQ(Parse({"-o", "-", "--format", "svg"}).options.format, OutputFormat::kSvg);
     // Without -o the default name follows the format.
     EXPECT_EQ(Parse({"--format", "json"}).options.output, "quorvane.json");
+    EXPECT_EQ(Parse({"-o", "clip.WebP"}).options.format, OutputFormat::kWebp);
+    EXPECT_EQ(Parse({"-o", "frames.rgba"}).options.format, OutputFormat::kRgba);
+    EXPECT_EQ(Parse({"--format", "rgba"}).options.output, "quorvane.rgba");
 
-    ExpectRejected({"-o", "picture.txt"}, "--format", "png, svg or json");
-    ExpectRejected({"-o", "dir.png/picture"}, "--format", "png, svg or json");
-    ExpectRejected({"-o", ".png"}, "--format", "png, svg or json");
-    ExpectRejected({"--format", "bmp"}, "--format", "png, svg or json");
-    ExpectRejected({"--format", "PNG"}, "--format", "png, svg or json");
+    ExpectRejected({"-o", "picture.txt"}, "--format", "png, svg, json, webp or rgba");
+    ExpectRejected({"-o", "dir.png/picture"}, "--format", "png, svg, json, webp or rgba");
+    ExpectRejected({"-o", ".png"}, "--format", "png, svg, json, webp or rgba");
+    ExpectRejected({"--format", "bmp"}, "--format", "png, svg, json, webp or rgba");
+    ExpectRejected({"--format", "PNG"}, "--format", "png, svg, json, webp or rgba");
     ExpectRejected({"-o", ""}, "--output", "file name");
     ExpectRejected({"-o"}, "--output", "missing value");
 }
