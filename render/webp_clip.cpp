@@ -32,10 +32,9 @@ bool WebpClip::Start(std::int32_t width, std::int32_t height, int fps, std::stri
     }
     options.anim_params.loop_count = 0;  // forever
     options.anim_params.bgcolor = 0;     // transparent
-    // Every frame is a new pattern, so searching for a smaller sub-frame
-    // rarely pays; key frames only keep each frame one encode.
-    options.kmax = 1;
-    options.kmin = 0;
+    // libwebp's own key-frame spacing is kept: making every frame a key
+    // frame measured slower (about 9 against 15 frames a second at
+    // 1920x1080) for the same size.
     options.allow_mixed = 0;
     options.minimize_size = 0;
     encoder_ = WebPAnimEncoderNew(width, height, &options);

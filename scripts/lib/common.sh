@@ -29,6 +29,6 @@ qv_ensure_packages() {
 }
 
 # What every native build needs.
-QV_BUILD_PACKAGES=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libpng-dev pkg-config)
+QV_BUILD_PACKAGES=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libpng-dev libwebp-dev pkg-config)
 
 qv_jobs() { nproc 2>/dev/null || echo 2; }

@@ -1,8 +1,10 @@
-// Helpers for the renderer's tests: captured streams, a scratch folder, and
-// running the real program.
+// Helpers for the renderer's tests: captured streams, a scratch folder,
+// decoding PNGs, and running the real program.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +96,47 @@ inline int CountLines(const std::string& text) {
     int lines = 0;
     for (char c : text) lines += c == '\n';
     return lines;
+}
+
+struct Decoded {
+    std::uint32_t width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;
+    const std::uint8_t* At(std::uint32_t x, std::uint32_t y) const {
+        return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+    }
+};
+
+inline Decoded DecodePng(const std::string& bytes) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
+        throw std::runtime_error(std::string("not a PNG: ") + image.message);
+    }
+    image.format = PNG_FORMAT_RGBA;
+    Decoded d;
+    d.width = image.width;
+    d.height = image.height;
+    d.rgba.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, d.rgba.data(), 0, nullptr)) {
+        throw std::runtime_error(std::string("bad PNG: ") + image.message);
+    }
+    return d;
+}
+
+struct ExeResult {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+// The real program through the shell; prefix runs first (a ulimit, say).
+inline ExeResult RunExe(const std::string& args, const std::string& prefix = "") {
+    ScratchDir io;
+    const std::string command =
+        prefix + "'" QV_RENDER_EXE "' " + args + " >'" + (io / "out") + "' 2>'" + (io / "err") + "'";
+    const int status = std::system(command.c_str());
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return {code, ReadFile(io / "out"), ReadFile(io / "err")};
 }
 
 }  // namespace qv::render::testing

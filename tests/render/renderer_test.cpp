@@ -1,7 +1,6 @@
 #include "renderer.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <fstream>
 
@@ -11,6 +10,8 @@ namespace qv::render {
 namespace {
 
 using testing::CountLines;
+using testing::ExeResult;
+using testing::RunExe;
 using testing::ReadFile;
 using testing::RunInProcess;
 using testing::ScratchDir;
@@ -112,21 +113,6 @@ TEST(Renderer, MedianOfOddAndEvenCounts) {
 }
 
 // ---- the real program ----
-
-struct ExeResult {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-ExeResult RunExe(const std::string& args, const std::string& prefix = "") {
-    ScratchDir io;
-    const std::string command =
-        prefix + "'" QV_RENDER_EXE "' " + args + " >'" + (io / "out") + "' 2>'" + (io / "err") + "'";
-    const int status = std::system(command.c_str());
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return {code, ReadFile(io / "out"), ReadFile(io / "err")};
-}
 
 TEST(RendererProgram, ExitCodesAndStreams) {
     const ExeResult version = RunExe("--version");

@@ -1,7 +1,6 @@
 #include "writers.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +14,8 @@ namespace qv::render {
 namespace {
 
 using testing::Captured;
+using testing::Decoded;
+using testing::DecodePng;
 using testing::RunInProcess;
 
 // ---- a small JSON reader, enough to take the output apart ----
@@ -255,31 +256,6 @@ TEST(RenderSvg, LineOpacitiesReadBackAsTheirAlphaBytes) {
 }
 
 // ---- PNG ----
-
-struct Decoded {
-    std::uint32_t width = 0, height = 0;
-    std::vector<std::uint8_t> rgba;
-    const std::uint8_t* At(std::uint32_t x, std::uint32_t y) const {
-        return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
-    }
-};
-
-Decoded DecodePng(const std::string& bytes) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
-        throw std::runtime_error(std::string("not a PNG: ") + image.message);
-    }
-    image.format = PNG_FORMAT_RGBA;
-    Decoded d;
-    d.width = image.width;
-    d.height = image.height;
-    d.rgba.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, d.rgba.data(), 0, nullptr)) {
-        throw std::runtime_error(std::string("bad PNG: ") + image.message);
-    }
-    return d;
-}
 
 TEST(RenderPng, StraightAlphaWithTheOverallAlphaAndTransparentElsewhere) {
     for (int alpha : {255, 128}) {
