@@ -12,13 +12,17 @@ volatile std::sig_atomic_t gInterrupted = 0;
 void OnInterrupt(int) { gInterrupted = 1; }
 
 void Install(int signal, void (*handler)(int), struct sigaction* earlier) {
+    sigaction(signal, nullptr, earlier);
+    // A signal the caller ignores (nohup, a background job of a script)
+    // stays ignored.
+    if (earlier->sa_handler == SIG_IGN) return;
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a write blocked on a stalled pipe returns EINTR, so
     // Ctrl+C is not held up by a reader that stopped reading.
     action.sa_flags = 0;
-    sigaction(signal, &action, earlier);
+    sigaction(signal, &action, nullptr);
 }
 
 }  // namespace

@@ -30,5 +30,7 @@ qv_ensure_packages() {
 
 # What every native build needs.
 QV_BUILD_PACKAGES=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libpng-dev libwebp-dev pkg-config)
+# What the renderer's clip tests read its output with (webpmux, ffmpeg).
+QV_RENDER_TEST_PACKAGES=(webp ffmpeg)
 
 qv_jobs() { nproc 2>/dev/null || echo 2; }
