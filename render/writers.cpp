@@ -69,6 +69,31 @@ private:
     std::string buffer_;
 };
 
+std::uint8_t ScaledAlpha(std::uint32_t a, std::uint8_t constantAlpha) noexcept {
+    return static_cast<std::uint8_t>((a * constantAlpha + kChannelMax / 2) / kChannelMax);
+}
+
+// a > 0; inconsistent input (c > a) saturates, never wraps.
+std::uint8_t Unpremultiply(std::uint32_t c, std::uint32_t a) noexcept {
+    return static_cast<std::uint8_t>(std::min<std::uint32_t>(kChannelMax, (c * kChannelMax + a / 2) / a));
+}
+
+// Unpremultiply for every alpha and channel value, built once (64 KiB).
+struct UnpremultiplyTable {
+    std::uint8_t values[kChannelMax + 1][kChannelMax + 1];
+
+    static const UnpremultiplyTable& Get() {
+        static const UnpremultiplyTable table = [] {
+            UnpremultiplyTable t{};
+            for (std::uint32_t a = 1; a <= kChannelMax; ++a) {
+                for (std::uint32_t c = 0; c <= kChannelMax; ++c) t.values[a][c] = Unpremultiply(c, a);
+            }
+            return t;
+        }();
+        return table;
+    }
+};
+
 double Opacity(std::uint32_t alpha) { return static_cast<double>(alpha) / kChannelMax; }
 
 // libpng reports errors by longjmp; these callbacks keep the reason.
@@ -101,8 +126,8 @@ void OnPngWrite(png_structp png, png_bytep data, png_size_t length) {
 void OnPngFlush(png_structp) {}
 
 // Kept free of objects with destructors: a longjmp may leave it.
-bool EncodeRows(png_structp png, png_infop info, const Surface& surface, std::uint8_t constantAlpha,
-               png_bytep row) {
+bool EncodeRows(png_structp png, png_infop info, const Surface& surface, const StraightConverter& converter,
+                png_bytep row) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, static_cast<png_uint_32>(surface.width), static_cast<png_uint_32>(surface.height),
                  8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -113,7 +138,7 @@ bool EncodeRows(png_structp png, png_infop info, const Surface& surface, std::ui
     const std::size_t width = static_cast<std::size_t>(surface.width);
     for (std::int32_t y = 0; y < surface.height; ++y) {
         const std::uint32_t* src = surface.bits + static_cast<std::size_t>(y) * width;
-        for (std::size_t x = 0; x < width; ++x) StraightPixel(src[x], constantAlpha, row + 4 * x);
+        converter.Row(src, width, row);
         png_write_row(png, row);
     }
     png_write_end(png, info);
@@ -124,25 +149,44 @@ bool EncodeRows(png_structp png, png_infop info, const Surface& surface, std::ui
 
 void StraightPixel(std::uint32_t premultiplied, std::uint8_t constantAlpha, std::uint8_t rgba[4]) noexcept {
     const std::uint32_t a = premultiplied >> 24;
-    const std::uint32_t alpha = (a * constantAlpha + kChannelMax / 2) / kChannelMax;
+    const std::uint32_t alpha = ScaledAlpha(a, constantAlpha);
     if (alpha == 0) {
         std::memset(rgba, 0, 4);
         return;
     }
-    auto unpremultiply = [a](std::uint32_t c) {
-        return static_cast<std::uint8_t>(std::min<std::uint32_t>(kChannelMax, (c * kChannelMax + a / 2) / a));
-    };
-    rgba[0] = unpremultiply((premultiplied >> 16) & 0xFFu);
-    rgba[1] = unpremultiply((premultiplied >> 8) & 0xFFu);
-    rgba[2] = unpremultiply(premultiplied & 0xFFu);
+    rgba[0] = Unpremultiply((premultiplied >> 16) & 0xFFu, a);
+    rgba[1] = Unpremultiply((premultiplied >> 8) & 0xFFu, a);
+    rgba[2] = Unpremultiply(premultiplied & 0xFFu, a);
     rgba[3] = static_cast<std::uint8_t>(alpha);
+}
+
+StraightConverter::StraightConverter(std::uint8_t constantAlpha) noexcept {
+    for (std::uint32_t a = 0; a <= kChannelMax; ++a) alpha_[a] = ScaledAlpha(a, constantAlpha);
+}
+
+void StraightConverter::Row(const std::uint32_t* premultiplied, std::size_t count,
+                            std::uint8_t* rgba) const noexcept {
+    const UnpremultiplyTable& table = UnpremultiplyTable::Get();
+    for (std::size_t i = 0; i < count; ++i, rgba += 4) {
+        const std::uint32_t p = premultiplied[i];
+        const std::uint32_t a = p >> 24;
+        const std::uint8_t alpha = alpha_[a];
+        if (alpha == 0) {
+            std::memset(rgba, 0, 4);
+            continue;
+        }
+        const std::uint8_t* byAlpha = table.values[a];
+        rgba[0] = byAlpha[(p >> 16) & 0xFFu];
+        rgba[1] = byAlpha[(p >> 8) & 0xFFu];
+        rgba[2] = byAlpha[p & 0xFFu];
+        rgba[3] = alpha;
+    }
 }
 
 void StraightRgba(const Surface& surface, std::uint8_t constantAlpha, std::vector<std::uint8_t>& bytes) {
     const std::size_t count = static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height);
     bytes.resize(count * 4);
-    std::uint8_t* dst = bytes.data();
-    for (std::size_t i = 0; i < count; ++i) StraightPixel(surface.bits[i], constantAlpha, dst + 4 * i);
+    StraightConverter(constantAlpha).Row(surface.bits, count, bytes.data());
 }
 
 bool EncodePng(const Surface& surface, std::uint8_t constantAlpha, std::vector<std::uint8_t>& bytes,
@@ -162,7 +206,8 @@ bool EncodePng(const Surface& surface, std::uint8_t constantAlpha, std::vector<s
         return false;
     }
     png_set_write_fn(png, &ctx, OnPngWrite, OnPngFlush);
-    const bool encoded = EncodeRows(png, info, surface, constantAlpha, row.data());
+    const StraightConverter converter(constantAlpha);
+    const bool encoded = EncodeRows(png, info, surface, converter, row.data());
     png_destroy_write_struct(&png, &info);
     if (ctx.outOfMemory) throw std::bad_alloc();
     if (!encoded) {

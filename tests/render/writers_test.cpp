@@ -324,6 +324,26 @@ TEST(RenderPng, StraightPixelUndoesPremultiplication) {
     EXPECT_EQ(p[0], 0xFF);
 }
 
+TEST(RenderPng, RowConversionIsStraightPixelForEveryAlphaAndChannelValue) {
+    std::vector<std::uint32_t> pixels;
+    for (std::uint32_t a = 0; a < 256; ++a) {
+        for (std::uint32_t c = 0; c < 256; ++c) {
+            pixels.push_back(a << 24 | c << 16 | (255 - c) << 8 | ((c * 7) & 0xFFu));
+        }
+    }
+    std::vector<std::uint8_t> rows(pixels.size() * 4);
+    for (int constantAlpha : {0, 1, 128, 254, 255}) {
+        SCOPED_TRACE(constantAlpha);
+        const auto alpha = static_cast<std::uint8_t>(constantAlpha);
+        StraightConverter(alpha).Row(pixels.data(), pixels.size(), rows.data());
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            std::uint8_t expected[4];
+            StraightPixel(pixels[i], alpha, expected);
+            ASSERT_EQ(std::memcmp(&rows[4 * i], expected, 4), 0) << std::hex << pixels[i];
+        }
+    }
+}
+
 // ---- failing streams ----
 
 TEST(RenderWriters, AFullDeviceIsReportedNotIgnored) {
