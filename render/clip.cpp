@@ -44,7 +44,8 @@ protected:
 // One PNG a frame, encoded once a pattern.
 class PngFrames final : public FrameOutput {
 public:
-    PngFrames(const RenderOptions& o, std::FILE* out) : FrameOutput(o.output), pattern_(o.frameNames), out_(out) {}
+    PngFrames(const RenderOptions& o, std::FILE* out)
+        : FrameOutput(o.output), pattern_(o.frameNames), out_(out) {}
 
     bool Prepare(std::string& error) override { return ToStdout() || Open(0, error); }
 
@@ -131,7 +132,8 @@ public:
     WebpFrames(const RenderOptions& o, std::FILE* out) : SingleFileOutput(o, out), options_(o) {}
 
     bool Prepare(std::string& error) override {
-        return SingleFileOutput::Prepare(error) && clip_.Start(options_.width, options_.height, options_.fps, error);
+        return SingleFileOutput::Prepare(error) &&
+               clip_.Start(options_.width, options_.height, options_.fps, error);
     }
     bool Pattern(const Surface& surface, std::uint8_t constantAlpha, int first, int,
                  std::string& error) override {
@@ -140,7 +142,8 @@ public:
     }
     bool Finish(std::string& error) override {
         std::vector<std::uint8_t> file;
-        return clip_.Finish(options_.frames, file, error) && WriteBytes(file, stream_, error) && Commit(error);
+        return clip_.Finish(options_.frames, file, error) && WriteBytes(file, stream_, error) &&
+               Commit(error);
     }
 
 private:

@@ -10,7 +10,7 @@ namespace qv::render {
 
 class InterruptGuard {
 public:
-    InterruptGuard();  // installs the handlers and clears the note
+    InterruptGuard();   // installs the handlers and clears the note
     ~InterruptGuard();  // puts the earlier handlers back
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;

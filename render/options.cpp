@@ -127,12 +127,12 @@ std::string CheckFrames(RenderOptions& o) {
     if (o.format == OutputFormat::kPng && o.output != kStdoutName) o.frameNames = ParseFrameNumber(o.output);
     if (o.frames == 1) return {};
     if (o.format == OutputFormat::kSvg || o.format == OutputFormat::kJson) {
-        return "--frames: " + std::string(FormatName(o.format)) +
-               " holds one frame; for " + std::to_string(o.frames) +
-               " frames use png with a frame number, webp or rgba";
+        return "--frames: " + std::string(FormatName(o.format)) + " holds one frame; for " +
+               std::to_string(o.frames) + " frames use png with a frame number, webp or rgba";
     }
     if (o.format == OutputFormat::kPng && !o.frameNames) {
-        return "-o/--output: " + std::to_string(o.frames) + " PNG frames need one frame number, %d or %0Nd, " +
+        return "-o/--output: " + std::to_string(o.frames) +
+               " PNG frames need one frame number, %d or %0Nd, " +
                "in the file name (such as lines_%04d.png); got " + Quoted(o.output);
     }
     return {};
@@ -170,12 +170,106 @@ std::optional<OutputFormat> FormatFromExtension(std::string_view path) noexcept 
     return std::nullopt;
 }
 
+namespace {
+
+// What the flags said beyond the options themselves.
+struct Given {
+    bool center = false;
+    std::optional<OutputFormat> format;
+    std::optional<std::string> output;
+};
+
+// Stores one flag's value; false when the flag does not accept it.
+bool ApplyValue(std::string_view flag, std::string_view value, const IntFlag* intFlag,
+                const CountFlag* countFlag, RenderOptions& o, Given& given) {
+    long long n = 0;
+    if (intFlag != nullptr) {
+        if (!ParseInRange(value, intFlag->range.min, intFlag->range.max, n)) {
+            return false;
+        }
+        intFlag->set(o.settings, static_cast<int>(n));
+    } else if (countFlag != nullptr) {
+        if (!ParseInRange(value, countFlag->range.min, countFlag->range.max, n)) {
+            return false;
+        }
+        o.*(countFlag->field) = static_cast<int>(n);
+    } else if (flag == "--size") {
+        std::string_view w, h;
+        long long wn = 0, hn = 0;
+        if (!SplitPair(value, 'x', w, h) ||
+            !ParseInRange(w, kPictureSideRange.min, kPictureSideRange.max, wn) ||
+            !ParseInRange(h, kPictureSideRange.min, kPictureSideRange.max, hn)) {
+            return false;
+        }
+        o.width = static_cast<std::int32_t>(wn);
+        o.height = static_cast<std::int32_t>(hn);
+    } else if (flag == "--center") {
+        std::string_view x, y;
+        long long xn = 0, yn = 0;
+        if (!SplitPair(value, ',', x, y) || !ParseInRange(x, kCentreMin, kCentreMax, xn) ||
+            !ParseInRange(y, kCentreMin, kCentreMax, yn)) {
+            return false;
+        }
+        o.settings.centerX = static_cast<std::int32_t>(xn);
+        o.settings.centerY = static_cast<std::int32_t>(yn);
+        given.center = true;
+    } else if (flag == "--seed") {
+        if (!ParseInRange(value, 0, kSeedMax, n)) {
+            return false;
+        }
+        o.seed = static_cast<std::uint32_t>(n);
+    } else if (flag == "--color") {
+        std::uint32_t rgb = 0;
+        if (!ParseHexColour(value, rgb)) {
+            return false;
+        }
+        o.settings.red = static_cast<std::uint8_t>(rgb >> 16);
+        o.settings.green = static_cast<std::uint8_t>(rgb >> 8);
+        o.settings.blue = static_cast<std::uint8_t>(rgb);
+    } else if (flag == "--format") {
+        std::optional<OutputFormat> f;
+        for (OutputFormat candidate : kFormats) {
+            if (value == FormatName(candidate)) f = candidate;
+        }
+        if (!f) return false;
+        given.format = f;
+    } else if (flag == "--output") {
+        if (value.empty()) return false;
+        given.output = std::string(value);
+    }
+    return true;
+}
+
+// The output's name and format, from -o, --format and --frames; an error
+// message, or empty.
+std::string ResolveOutput(RenderOptions& o, const Given& given) {
+    if (o.benchFrames > 0) {
+        if (given.output) return "--bench: writes no file; leave out -o/--output";
+    } else if (!given.output) {
+        o.format = given.format.value_or(OutputFormat::kPng);
+        const bool numbered = o.format == OutputFormat::kPng && o.frames > 1;
+        o.output = std::string(kDefaultOutputStem) + std::string(numbered ? kDefaultFrameNumber : "") + "." +
+                   std::string(FormatName(o.format));
+    } else {
+        o.output = *given.output;
+        std::optional<OutputFormat> f = given.format;
+        if (!f)
+            f = o.output == kStdoutName ? std::optional(OutputFormat::kPng) : FormatFromExtension(o.output);
+        if (!f) {
+            return "--format: cannot tell the format from " + Quoted(o.output) +
+                   "; give --format png, svg, json, webp or rgba, or end the name in one of them";
+        }
+        o.format = *f;
+    }
+    return o.benchFrames == 0 ? CheckFrames(o) : std::string();
+}
+
+}  // namespace
+
 ParseResult ParseArguments(const std::vector<std::string>& args) {
     ParseResult result;
     RenderOptions& o = result.options;
-    bool centerGiven = false;
-    std::optional<OutputFormat> format;
-    std::optional<std::string> output;
+    Given given;
 
     auto fail = [&result](std::string message) {
         result.status = ParseStatus::kError;
@@ -220,8 +314,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         for (const CountFlag& f : kCountFlags) {
             if (f.name == flag) countFlag = &f;
         }
-        const bool known = intFlag != nullptr || countFlag != nullptr || flag == "--size" || flag == "--center" ||
-                           flag == "--seed" || flag == "--color" || flag == "--format" || flag == "--output";
+        const bool known = intFlag != nullptr || countFlag != nullptr || flag == "--size" ||
+                           flag == "--center" || flag == "--seed" || flag == "--color" ||
+                           flag == "--format" || flag == "--output";
         if (!known) {
             if (arg.empty() || arg.front() != '-' || arg == kStdoutName) {
                 return fail("unexpected argument " + Quoted(arg) + " (the output file goes after -o)");
@@ -234,88 +329,14 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             value = args[++i];
         }
 
-        auto bad = [&] {
-            return fail(Label(flag) + ": expected " + Accepted(flag, intFlag, countFlag) + ", got " + Quoted(value));
-        };
-        long long n = 0;
-        if (intFlag != nullptr) {
-            if (!ParseInRange(value, intFlag->range.min, intFlag->range.max, n)) {
-                return bad();
-            }
-            intFlag->set(o.settings, static_cast<int>(n));
-        } else if (countFlag != nullptr) {
-            if (!ParseInRange(value, countFlag->range.min, countFlag->range.max, n)) {
-                return bad();
-            }
-            o.*(countFlag->field) = static_cast<int>(n);
-        } else if (flag == "--size") {
-            std::string_view w, h;
-            long long wn = 0, hn = 0;
-            if (!SplitPair(value, 'x', w, h) ||
-                !ParseInRange(w, kPictureSideRange.min, kPictureSideRange.max, wn) ||
-                !ParseInRange(h, kPictureSideRange.min, kPictureSideRange.max, hn)) {
-                return bad();
-            }
-            o.width = static_cast<std::int32_t>(wn);
-            o.height = static_cast<std::int32_t>(hn);
-        } else if (flag == "--center") {
-            std::string_view x, y;
-            long long xn = 0, yn = 0;
-            if (!SplitPair(value, ',', x, y) || !ParseInRange(x, kCentreMin, kCentreMax, xn) ||
-                !ParseInRange(y, kCentreMin, kCentreMax, yn)) {
-                return bad();
-            }
-            o.settings.centerX = static_cast<std::int32_t>(xn);
-            o.settings.centerY = static_cast<std::int32_t>(yn);
-            centerGiven = true;
-        } else if (flag == "--seed") {
-            if (!ParseInRange(value, 0, kSeedMax, n)) {
-                return bad();
-            }
-            o.seed = static_cast<std::uint32_t>(n);
-        } else if (flag == "--color") {
-            std::uint32_t rgb = 0;
-            if (!ParseHexColour(value, rgb)) {
-                return bad();
-            }
-            o.settings.red = static_cast<std::uint8_t>(rgb >> 16);
-            o.settings.green = static_cast<std::uint8_t>(rgb >> 8);
-            o.settings.blue = static_cast<std::uint8_t>(rgb);
-        } else if (flag == "--format") {
-            std::optional<OutputFormat> f;
-            for (OutputFormat candidate : kFormats) {
-                if (value == FormatName(candidate)) f = candidate;
-            }
-            if (!f) return bad();
-            format = f;
-        } else if (flag == "--output") {
-            if (value.empty()) return bad();
-            output = std::string(value);
+        if (!ApplyValue(flag, value, intFlag, countFlag, o, given)) {
+            return fail(Label(flag) + ": expected " + Accepted(flag, intFlag, countFlag) + ", got " +
+                        Quoted(value));
         }
     }
 
-    if (o.benchFrames > 0) {
-        if (output) return fail("--bench: writes no file; leave out -o/--output");
-    } else if (!output) {
-        o.format = format.value_or(OutputFormat::kPng);
-        const bool numbered = o.format == OutputFormat::kPng && o.frames > 1;
-        o.output = std::string(kDefaultOutputStem) + std::string(numbered ? kDefaultFrameNumber : "") + "." +
-                   std::string(FormatName(o.format));
-    } else {
-        o.output = *output;
-        std::optional<OutputFormat> f = format;
-        if (!f)
-            f = o.output == kStdoutName ? std::optional(OutputFormat::kPng) : FormatFromExtension(o.output);
-        if (!f) {
-            return fail("--format: cannot tell the format from " + Quoted(o.output) +
-                        "; give --format png, svg, json, webp or rgba, or end the name in one of them");
-        }
-        o.format = *f;
-    }
-    if (o.benchFrames == 0) {
-        if (std::string error = CheckFrames(o); !error.empty()) return fail(std::move(error));
-    }
-    if (!centerGiven) {
+    if (std::string error = ResolveOutput(o, given); !error.empty()) return fail(std::move(error));
+    if (!given.center) {
         o.settings.centerX = o.width / 2;
         o.settings.centerY = o.height / 2;
     }

@@ -41,7 +41,7 @@ struct RenderOptions {
     int frames = 1;
     int hold = 1;  // frames each pattern is shown for
     int fps = kDefaultFps;
-    bool quiet = false;  // no progress line and no seed line
+    bool quiet = false;                          // no progress line and no seed line
     std::optional<FrameNamePattern> frameNames;  // a PNG output numbered per frame
 };
 

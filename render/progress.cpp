@@ -15,7 +15,8 @@ std::string ProgressText(int done, int total, double seconds) {
     char text[128];
     if (rate > 0.0) {
         const long left = std::lround((total - done) / rate);
-        std::snprintf(text, sizeof text, "frame %d of %d, %.1f frames/s, %ld s left", done, total, rate, left);
+        std::snprintf(text, sizeof text, "frame %d of %d, %.1f frames/s, %ld s left", done, total, rate,
+                      left);
     } else {
         std::snprintf(text, sizeof text, "frame %d of %d", done, total);
     }

@@ -1,13 +1,13 @@
 #include "renderer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
-
-#include <unistd.h>
 
 #include "atomic_file.h"
 #include "clip.h"

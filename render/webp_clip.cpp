@@ -13,7 +13,8 @@ constexpr int kRgbaBytes = 4;
 
 std::string EncoderError(WebPAnimEncoder* encoder) {
     const char* message = WebPAnimEncoderGetError(encoder);
-    return std::string("libwebp: ") + (message != nullptr && message[0] != '\0' ? message : "encoding failed");
+    return std::string("libwebp: ") +
+           (message != nullptr && message[0] != '\0' ? message : "encoding failed");
 }
 
 }  // namespace

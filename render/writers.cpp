@@ -184,7 +184,8 @@ void StraightConverter::Row(const std::uint32_t* premultiplied, std::size_t coun
 }
 
 void StraightRgba(const Surface& surface, std::uint8_t constantAlpha, std::vector<std::uint8_t>& bytes) {
-    const std::size_t count = static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height);
+    const std::size_t count =
+        static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height);
     bytes.resize(count * 4);
     StraightConverter(constantAlpha).Row(surface.bits, count, bytes.data());
 }

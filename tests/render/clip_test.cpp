@@ -64,8 +64,8 @@ TEST(ClipNames, OnlyOnePercentDOrZeroPaddedPercentDInTheFileName) {
 TEST(ClipFrames, EachPngFrameIsTheSinglePictureOfItsSeedAndHeldPatternsRepeat) {
     ScratchDir dir;
     // Starts two below 2^32, so the third pattern wraps to seed 0.
-    const auto r = RunInProcess(With({"--seed", "4294967294", "--frames", "5", "--hold", "2", "-o",
-                                      dir / "f_%02d.png"}));
+    const auto r = RunInProcess(
+        With({"--seed", "4294967294", "--frames", "5", "--hold", "2", "-o", dir / "f_%02d.png"}));
     ASSERT_EQ(r.exitCode, kExitOk) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;
     auto names = dir.Entries();
@@ -81,8 +81,8 @@ TEST(ClipFrames, EachPngFrameIsTheSinglePictureOfItsSeedAndHeldPatternsRepeat) {
 }
 
 TEST(ClipFrames, RawFramesAreTheStraightPixelsOfEachSeedOneAfterAnother) {
-    const auto r = RunInProcess(With({"--seed", "40", "--frames", "3", "--alpha", "128", "--format", "rgba",
-                                      "-o", "-"}));
+    const auto r = RunInProcess(
+        With({"--seed", "40", "--frames", "3", "--alpha", "128", "--format", "rgba", "-o", "-"}));
     ASSERT_EQ(r.exitCode, kExitOk) << r.err;
     const std::size_t frameBytes = std::size_t{kW} * kH * 4;
     ASSERT_EQ(r.out.size(), 3 * frameBytes);
@@ -123,9 +123,9 @@ TEST(ClipWebp, DecodesToThePngFramesLoopingWithTheirDurations) {
     };
     for (const Case& c : {Case{4, 1, 30, {33, 66, 99, 132}}, Case{5, 2, 12, {166, 332, 415}}}) {
         SCOPED_TRACE(c.hold);
-        const auto r = RunInProcess(With({"--seed", "8", "--frames", std::to_string(c.frames), "--hold",
-                                          std::to_string(c.hold), "--fps", std::to_string(c.fps), "--format",
-                                          "webp", "-o", "-"}));
+        const auto r = RunInProcess(
+            With({"--seed", "8", "--frames", std::to_string(c.frames), "--hold", std::to_string(c.hold),
+                  "--fps", std::to_string(c.fps), "--format", "webp", "-o", "-"}));
         ASSERT_EQ(r.exitCode, kExitOk) << r.err;
         WebPAnimInfo info{};
         const auto frames = DecodeWebp(r.out, info);
@@ -142,9 +142,9 @@ TEST(ClipWebp, DecodesToThePngFramesLoopingWithTheirDurations) {
     const auto still = RunInProcess(With({"--seed", "8", "--format", "webp", "-o", "-"}));
     ASSERT_EQ(still.exitCode, kExitOk);
     WebPBitstreamFeatures features;
-    ASSERT_EQ(WebPGetFeatures(reinterpret_cast<const std::uint8_t*>(still.out.data()), still.out.size(),
-                              &features),
-              VP8_STATUS_OK);
+    ASSERT_EQ(
+        WebPGetFeatures(reinterpret_cast<const std::uint8_t*>(still.out.data()), still.out.size(), &features),
+        VP8_STATUS_OK);
     EXPECT_FALSE(features.has_animation);
     EXPECT_TRUE(features.has_alpha);
 }
@@ -175,9 +175,9 @@ TEST(ClipFailures, AFailureHalfWayKeepsNoNewFileAndTheOldOnesUntouched) {
     // raw frames, and the WebP at its single write).
     ExpectFailedCleanly(RunExe(small + "--frames 50 -o '" + (dir / "c.rgba") + "'", "ulimit -f 24; "), dir,
                         before, "File too large");
-    ExpectFailedCleanly(RunExe(" --size 320x240 --seed 1 --frames 8 -o '" + (dir / "c.webp") + "'",
-                               "ulimit -f 1; "),
-                        dir, before, "File too large");
+    ExpectFailedCleanly(
+        RunExe(" --size 320x240 --seed 1 --frames 8 -o '" + (dir / "c.webp") + "'", "ulimit -f 1; "), dir,
+        before, "File too large");
     ExpectFailedCleanly(RunExe(small + "-o '" + (dir / "no/f_%d.png") + "'"), dir, before,
                         "No such file or directory");
 }

@@ -11,8 +11,8 @@ namespace {
 
 using testing::CountLines;
 using testing::ExeResult;
-using testing::RunExe;
 using testing::ReadFile;
+using testing::RunExe;
 using testing::RunInProcess;
 using testing::ScratchDir;
 
