@@ -142,8 +142,9 @@ public:
     }
     bool Finish(std::string& error) override {
         std::vector<std::uint8_t> file;
-        return clip_.Finish(options_.frames, file, error) && WriteBytes(file, stream_, error) &&
-               Commit(error);
+        // Assembling a long clip takes a while; Ctrl+C during it still counts.
+        return clip_.Finish(options_.frames, file, error) && !InterruptGuard::Interrupted() &&
+               WriteBytes(file, stream_, error) && Commit(error);
     }
 
 private:
@@ -208,12 +209,10 @@ int WriteClip(const RenderOptions& o, std::uint32_t firstSeed, RandomSource& ran
         ok = output->Pattern(pixels.surface, constantAlpha, first, count, error);
         progress.FramesDone(first + count);
     }
-    // A signal that comes once the last frame is written no longer stops the run.
-    const bool interrupted = InterruptGuard::Interrupted();
-    ok = ok && !interrupted && output->Finish(error);
+    ok = ok && !InterruptGuard::Interrupted() && output->Finish(error);
     progress.Clear();
-    if (ok) return kExitOk;
-    if (interrupted) {
+    if (ok) return kExitOk;  // even if a signal came while the files were renamed
+    if (InterruptGuard::Interrupted()) {
         std::fprintf(err, "%s: %s; %s\n", kProgram, kInterrupted,
                      o.output == kStdoutName ? "standard output has the frames written so far"
                                              : "no new file was kept");

@@ -44,16 +44,19 @@ probe=$(ffprobe -v error -count_frames -select_streams v:0 \
     -show_entries stream=pix_fmt,nb_read_frames -of csv=p=0 "$work/c.mov")
 [[ "$probe" =~ ^yuva444p[0-9]+le,3$ ]] || fail "prores: $probe"
 
-# Ctrl+C (and SIGTERM) half way through a long PNG sequence: exit 2, one
-# line, and not one frame file or temporary left.
+# Ctrl+C (and SIGTERM) half way through a long PNG sequence or WebP: exit 2,
+# one line, and not one frame file or temporary left.
 set -m  # a background job of a script would otherwise ignore SIGINT
-for signal in INT TERM; do
-    dir="$work/$signal"
+for run in INT:f_%05d.png TERM:f_%05d.png INT:c.webp; do
+    signal=${run%%:*} name=${run#*:}
+    dir="$work/$signal-${name##*.}"
     mkdir "$dir"
-    "$render" --size 320x240 --seed 1 --frames 10000 -o "$dir/f_%05d.png" 2>"$work/err" &
+    "$render" --size 320x240 --seed 1 --frames 10000 -o "$dir/$name" 2>"$work/err" &
     pid=$!
+    # A few frames in (the WebP's one temporary is there from the start).
     for _ in $(seq 200); do
         [ "$(find "$dir" -type f | wc -l)" -ge 5 ] && break
+        [[ $name == *.webp ]] && [ -n "$(ls -A "$dir")" ] && sleep 0.3 && break
         sleep 0.05
     done
     kill -"$signal" "$pid"
