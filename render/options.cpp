@@ -375,14 +375,15 @@ std::string HelpText() {
         "                                    --format, quorvane_%04d.png for a PNG clip)\n"
         "  --format png|svg|json|webp|rgba   default from the output's extension (png for -)\n"
         "  -q, --quiet                       no progress line and no seed line\n"
+
+        "  --bench N                         render N frames in memory, write nothing, print the\n"
+        "                                    median milliseconds per frame\n"
+        "  --help, --version\n"
         "\n"
         "Clips (png with a frame number such as lines_%04d.png, webp, rgba):\n"
         "  --frames N           1..10000     default 1      frame i draws with seed S + i / K\n"
         "  --hold K             1..1000      default 1      show each pattern K frames (2: on twos)\n"
         "  --fps F              1..120       default 12     frame rate stored in the WebP\n"
-        "  --bench N                         render N frames in memory, write nothing, print the\n"
-        "                                    median milliseconds per frame\n"
-        "  --help, --version\n"
         "\n"
         "Exit codes: 0 done, 1 not enough memory, 2 bad input or an output that cannot be written.\n";
     return text;

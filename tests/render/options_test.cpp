@@ -206,6 +206,28 @@ TEST(RenderOptions, BenchCountsFramesAndWritesNoFile) {
     ExpectRejected({"--bench", "3", "-o", "x.png"}, "--bench", "-o/--output");
 }
 
+TEST(RenderOptions, ClipFlagsKeepToTheirRangesAndToOutputsThatHoldFrames) {
+    const ParseResult r = Parse({"--frames", "10000", "--hold=1000", "--fps", "120", "-q", "-o", "c.webp"});
+    ASSERT_EQ(r.status, ParseStatus::kRun) << r.error;
+    EXPECT_EQ(r.options.frames, 10000);
+    EXPECT_EQ(r.options.hold, 1000);
+    EXPECT_EQ(r.options.fps, 120);
+    EXPECT_TRUE(r.options.quiet);
+    ExpectRejected({"--frames", "10001"}, "--frames", "1..10000");
+    ExpectRejected({"--hold", "1001"}, "--hold", "1..1000");
+    ExpectRejected({"--fps", "121"}, "--fps", "1..120");
+
+    // A PNG clip without -o is numbered; one with -o must say where the number goes.
+    const ParseResult numbered = Parse({"--frames", "2"});
+    ASSERT_EQ(numbered.status, ParseStatus::kRun) << numbered.error;
+    EXPECT_EQ(numbered.options.output, "quorvane_%04d.png");
+    ASSERT_TRUE(numbered.options.frameNames);
+    EXPECT_EQ(FrameFileName(*numbered.options.frameNames, 1), "quorvane_0001.png");
+    ExpectRejected({"--frames", "2", "-o", "-"}, "-o/--output", "%0Nd");
+    ExpectRejected({"--frames", "2", "-o", "f%5d.png"}, "-o/--output", "%0Nd");
+    ExpectRejected({"--frames", "2", "--format", "svg"}, "--frames", "svg holds one frame");
+}
+
 TEST(RenderOptions, HelpListsEveryFlagWithItsRange) {
     const std::string help = HelpText();
     for (const char* needle : {"--density",
@@ -233,6 +255,10 @@ TEST(RenderOptions, HelpListsEveryFlagWithItsRange) {
                                "--format",
                                "-o, --output",
                                "--bench N",
+                               "--frames N",
+                               "--hold K",
+                               "--fps F",
+                               "--quiet",
                                "--version"}) {
         EXPECT_NE(help.find(needle), std::string::npos) << needle;
     }

@@ -69,6 +69,12 @@ TEST(Renderer, BadInputIsOneLineExitTwoAndNoFile) {
         {"-o", dir / "missing/a.png"},
         {"-o", dir.path().string()},
         {"-o", dir / "a.gif"},
+        {"--frames", "0", "-o", dir / "a.webp"},
+        {"--fps", "0", "-o", dir / "a.webp"},
+        {"--hold", "0", "-o", dir / "a.webp"},
+        {"--frames", "3", "-o", dir / "a.png"},
+        {"--frames", "3", "-o", dir / "a.svg"},
+        {"--frames", "3", "--format", "json", "-o", dir / "a.json"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(::testing::PrintToString(args));
