@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "webp_clip.h"
+
 namespace qv::render {
 
 namespace {
@@ -122,9 +124,14 @@ std::string Accepted(std::string_view flag, const IntFlag* intFlag, const CountF
     return "a file name, or - for standard output";  // --output
 }
 
-// Which outputs can hold more than one frame, and how a PNG names them.
+// Which outputs can hold more than one frame, how a PNG names them, and
+// how large a WebP may be.
 std::string CheckFrames(RenderOptions& o) {
     if (o.format == OutputFormat::kPng && o.output != kStdoutName) o.frameNames = ParseFrameNumber(o.output);
+    if (o.format == OutputFormat::kWebp && (o.width > kWebpMaxSide || o.height > kWebpMaxSide)) {
+        return "--size: a WebP is at most " + std::to_string(kWebpMaxSide) + " pixels a side; got " +
+               std::to_string(o.width) + "x" + std::to_string(o.height);
+    }
     if (o.frames == 1) return {};
     if (o.format == OutputFormat::kSvg || o.format == OutputFormat::kJson) {
         return "--frames: " + std::string(FormatName(o.format)) + " holds one frame; for " +

@@ -10,6 +10,7 @@ namespace qv::render {
 namespace {
 
 constexpr int kRgbaBytes = 4;
+static_assert(kWebpMaxSide == WEBP_MAX_DIMENSION);
 
 std::string EncoderError(WebPAnimEncoder* encoder) {
     const char* message = WebPAnimEncoderGetError(encoder);

@@ -14,6 +14,8 @@ namespace qv::render {
 // intermediate: speed first, as video tools choose for theirs (the README's
 // speed table shows the trade).
 inline constexpr int kWebpLosslessLevel = 0;
+// The format's limit on either side of the canvas.
+inline constexpr std::int32_t kWebpMaxSide = 16383;
 inline constexpr int kMillisecondsPerSecond = 1000;
 
 // How long each frame shows: 1000 / fps rounded to whole milliseconds.

@@ -226,6 +226,7 @@ TEST(RenderOptions, ClipFlagsKeepToTheirRangesAndToOutputsThatHoldFrames) {
     ExpectRejected({"--frames", "2", "-o", "-"}, "-o/--output", "%0Nd");
     ExpectRejected({"--frames", "2", "-o", "f%5d.png"}, "-o/--output", "%0Nd");
     ExpectRejected({"--frames", "2", "--format", "svg"}, "--frames", "svg holds one frame");
+    ExpectRejected({"--size", "16384x10", "-o", "c.webp"}, "--size", "at most 16383");
 }
 
 TEST(RenderOptions, HelpListsEveryFlagWithItsRange) {
