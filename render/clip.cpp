@@ -17,7 +17,6 @@ namespace qv::render {
 
 namespace {
 
-constexpr char kProgram[] = "quorvane-render";
 constexpr std::size_t kBytesPerMiB = std::size_t{1} << 20;
 constexpr char kInterrupted[] = "interrupted";
 

@@ -26,8 +26,6 @@ namespace qv::render {
 
 namespace {
 
-constexpr char kProgram[] = "quorvane-render";
-
 int RunBench(const RenderOptions& o, RandomSource& random, std::FILE* out, std::FILE* err) {
     PixelBuffer pixels;
     if (!pixels.Allocate(o.width, o.height)) {

@@ -11,6 +11,7 @@
 
 namespace qv::render {
 
+inline constexpr char kProgram[] = "quorvane-render";  // how its messages begin
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;   // the picture could not be made (memory)
 inline constexpr int kExitBadInput = 2;  // bad flags, or an output that cannot be written
