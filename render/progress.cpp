@@ -1,6 +1,7 @@
 #include "progress.h"
 
 #include <cmath>
+#include <string>
 
 namespace qv::render {
 
@@ -8,8 +9,7 @@ namespace {
 
 constexpr char kEraseLine[] = "\r\033[K";
 
-}  // namespace
-
+// "frame 12 of 240, 8.5 frames/s, 27 s left"
 std::string ProgressText(int done, int total, double seconds) {
     const double rate = seconds > 0.0 ? done / seconds : 0.0;
     char text[128];
@@ -22,6 +22,8 @@ std::string ProgressText(int done, int total, double seconds) {
     }
     return text;
 }
+
+}  // namespace
 
 Progress::Progress(std::FILE* err, bool enabled, int total, Clock clock)
     : err_(err), enabled_(enabled), total_(total), clock_(std::move(clock)) {

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <string>
 
 namespace qv::render {
 
@@ -37,8 +36,5 @@ private:
     std::chrono::steady_clock::time_point lastDrawn_;
     bool drawn_ = false;
 };
-
-// "frame 12 of 240, 8.5 frames/s, 27 s left"
-std::string ProgressText(int done, int total, double seconds);
 
 }  // namespace qv::render
