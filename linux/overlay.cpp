@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app_state.h"
+#include "desk.h"
 #include "frame_composer.h"
 #include "gesture_decoder.h"
 #include "panel_window.h"
@@ -72,13 +73,6 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer) {
     return TRUE;
 }
 
-// Keeps the overlay above what is mapped later: an override-redirect window
-// has no manager to keep it on top.
-void RaiseOverlay() {
-    if (!overlayLayer.mapped) return;
-    if (GdkWindow* w = gtk_widget_get_window(overlayLayer.window)) gdk_window_raise(w);
-}
-
 void EnsureRgbaVisual() {
     GdkScreen* screen = gtk_widget_get_screen(overlayLayer.window);
     GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
@@ -106,7 +100,8 @@ void UpdateMapping() {
         gtk_widget_show(overlayLayer.window);
         ApplyInputShape();
         overlayLayer.mapped = true;
-        RaiseOverlay();
+        KeepOverlayBelowPanel();
+        ScheduleStackingCheck();
     } else {
         gtk_widget_hide(overlayLayer.window);
         overlayLayer.mapped = false;
@@ -218,7 +213,7 @@ void Redraw(std::int32_t selector) {
     ++overlayLayer.frames;
     if (selector != kReplaySelector) ++overlayLayer.newPatterns;
     gtk_widget_queue_draw(overlayLayer.window);
-    RaiseOverlay();
+    KeepOverlayBelowPanel();
     SchedulePublishState();
 }
 
@@ -233,7 +228,7 @@ void ToggleOverlay() {
 void PresentOnRequest() {
     overlayLayer.wantShown = true;
     UpdateMapping();
-    RaiseOverlay();
+    KeepOverlayBelowPanel();
     PresentPanel();
 }
 
