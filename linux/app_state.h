@@ -84,7 +84,9 @@ struct PanelWindow {
 // where the panel was last put because of it.
 struct DeskState {
     Window panelTop = 0;          // the panel's frame, or the panel itself with no reparenting manager
+    bool panelShown = true;       // panelTop was viewable at the last check
     guint stackingIdle = 0;       // a stacking check is waiting
+    bool gdkWatchesRootChildren = false;  // GDK selected SubstructureNotify on the root itself
     bool placed = false;          // the panel was placed from the values below
     Box placedArea;
     FrameExtents placedExtents;

@@ -87,8 +87,10 @@ void CheckStacking() {
         for (unsigned i = 0; i < count; ++i) {
             entries[i].window = children[i];
             reached = reached || children[i] == overlay || children[i] == desk.panelTop;
+            const bool panelTop = children[i] == desk.panelTop;
             XWindowAttributes a{};
             entries[i].viewable = reached && XGetWindowAttributes(x, children[i], &a) && a.map_state == IsViewable;
+            if (panelTop) desk.panelShown = entries[i].viewable;
         }
         // A manager that keeps windows above others keeps the panel there;
         // with none, nothing else will raise it.
@@ -96,7 +98,12 @@ void CheckStacking() {
             gdk_screen_get_default(), gdk_atom_intern_static_string("_NET_WM_STATE_ABOVE"));
         const StackingPlan plan = PlanStacking(entries, overlay, desk.panelTop, !managerKeepsAbove);
         if (plan.raisePanel) XRaiseWindow(x, desk.panelTop);
+        if (plan.raiseOverlay) XRaiseWindow(x, overlay);
         if (plan.overlayBelowPanel) StackOverlayBelow(desk.panelTop);
+        // HACK: a compositor may not repaint what a restack uncovers
+        // (xfwm4's keeps the lines it last drew there); the panel's own
+        // repaint puts its face back.
+        if (plan.repaintPanel) gtk_widget_queue_draw(panelWindow.window);
     }
     if (children) XFree(children);
     gdk_x11_display_error_trap_pop_ignored(display);
@@ -108,47 +115,62 @@ gboolean OnStackingIdle(gpointer) {
     return G_SOURCE_REMOVE;
 }
 
+// What the root's SubstructureNotify brings about other windows: the
+// program's own selection, which GDK must not see (it would take the copy
+// about its own overlay for a configure of that window in logical pixels).
+bool AboutARootChild(const XEvent& ev, Window root) {
+    switch (ev.type) {
+        case ConfigureNotify: return ev.xconfigure.event == root && ev.xconfigure.window != root;
+        case MapNotify: return ev.xmap.event == root && ev.xmap.window != root;
+        case UnmapNotify: return ev.xunmap.event == root && ev.xunmap.window != root;
+        case CirculateNotify: return ev.xcirculate.event == root && ev.xcirculate.window != root;
+        case ReparentNotify: return ev.xreparent.event == root && ev.xreparent.window != root;
+        case CreateNotify: return ev.xcreatewindow.parent == root;
+        case DestroyNotify: return ev.xdestroywindow.event == root && ev.xdestroywindow.window != root;
+        case GravityNotify: return ev.xgravity.event == root && ev.xgravity.window != root;
+        default: return false;
+    }
+}
+
 GdkFilterReturn DeskFilter(GdkXEvent* xevent, GdkEvent*, gpointer) {
     const XEvent* ev = static_cast<const XEvent*>(xevent);
     const Window root = DefaultRootWindow(XDisplay());
     const Window panel = XidOf(panelWindow.window);
+    if (ev->type == PropertyNotify) {
+        const Atom a = ev->xproperty.atom;
+        if ((ev->xproperty.window == root &&
+             (a == AtomNamed("_NET_WORKAREA") || a == AtomNamed("_NET_CURRENT_DESKTOP"))) ||
+            (panel && ev->xproperty.window == panel && a == AtomNamed("_NET_FRAME_EXTENTS")))
+            PlacePanel(false);
+        return GDK_FILTER_CONTINUE;
+    }
+    if (!AboutARootChild(*ev, root)) return GDK_FILTER_CONTINUE;
     switch (ev->type) {
         case ConfigureNotify:
             // The overlay's own restacking after each frame needs no check.
-            if (ev->xconfigure.event == root && ev->xconfigure.window != XidOf(overlayLayer.window))
-                ScheduleStackingCheck();
+            if (ev->xconfigure.window != XidOf(overlayLayer.window)) ScheduleStackingCheck();
             break;
         case MapNotify:
-            if (ev->xmap.event == root) ScheduleStackingCheck();
-            break;
-        case CirculateNotify:
-            if (ev->xcirculate.event == root) ScheduleStackingCheck();
-            break;
+        case UnmapNotify:
+        case CirculateNotify: ScheduleStackingCheck(); break;
         case ReparentNotify:
             if (panel && ev->xreparent.window == panel) {
                 desk.panelTop = 0;
                 ScheduleStackingCheck();
             }
             break;
-        case PropertyNotify: {
-            const Atom a = ev->xproperty.atom;
-            if ((ev->xproperty.window == root &&
-                 (a == AtomNamed("_NET_WORKAREA") || a == AtomNamed("_NET_CURRENT_DESKTOP"))) ||
-                (panel && ev->xproperty.window == panel && a == AtomNamed("_NET_FRAME_EXTENTS")))
-                PlacePanel(false);
-            break;
-        }
         default: break;
     }
-    return GDK_FILTER_CONTINUE;
+    return desk.gdkWatchesRootChildren ? GDK_FILTER_CONTINUE : GDK_FILTER_REMOVE;
 }
 
 }  // namespace
 
 void StartDeskWatch() {
     GdkWindow* root = gdk_get_default_root_window();
-    gdk_window_set_events(root, static_cast<GdkEventMask>(gdk_window_get_events(root) | GDK_SUBSTRUCTURE_MASK |
-                                                          GDK_PROPERTY_CHANGE_MASK));
+    const GdkEventMask before = gdk_window_get_events(root);
+    desk.gdkWatchesRootChildren = (before & GDK_SUBSTRUCTURE_MASK) != 0;
+    gdk_window_set_events(root, static_cast<GdkEventMask>(before | GDK_SUBSTRUCTURE_MASK | GDK_PROPERTY_CHANGE_MASK));
     gdk_window_add_filter(nullptr, DeskFilter, nullptr);
 }
 
@@ -194,13 +216,14 @@ void PlacePanel(bool force) {
 
 void KeepOverlayBelowPanel() {
     if (!overlayLayer.mapped) return;
-    if (!desk.panelTop) {
-        if (GdkWindow* w = gtk_widget_get_window(overlayLayer.window)) gdk_window_raise(w);
-        return;
-    }
     GdkDisplay* display = gdk_display_get_default();
     gdk_x11_display_error_trap_push(display);  // the frame may be gone: the next check finds the new one
-    StackOverlayBelow(desk.panelTop);
+    // Found before the overlay is first shown, so that it is never raised
+    // above the panel: a compositor that does not repaint on a restack
+    // would keep showing lines on the panel after it went back below.
+    if (!desk.panelTop) desk.panelTop = TopLevelOf(XidOf(panelWindow.window));
+    if (desk.panelTop && desk.panelShown) StackOverlayBelow(desk.panelTop);
+    else if (GdkWindow* w = gtk_widget_get_window(overlayLayer.window)) gdk_window_raise(w);
     gdk_x11_display_error_trap_pop_ignored(display);
 }
 

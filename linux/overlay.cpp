@@ -1,6 +1,7 @@
 #include "overlay.h"
 
 #include <gdk/gdkx.h>
+#include <X11/Xatom.h>
 
 #include <cstdio>
 
@@ -83,6 +84,20 @@ void EnsureRgbaVisual() {
     if (realized) gtk_widget_realize(overlayLayer.window);
 }
 
+// A compositing manager may stop compositing a full-screen
+// override-redirect window that lies on top ("unredirect" it, as for a game)
+// and then shows none of its later frames; ours is translucent and must
+// always be composited: _NET_WM_BYPASS_COMPOSITOR = 2 says so.
+constexpr long kNeverBypassCompositor = 2;
+void KeepComposited() {
+    GdkWindow* w = gtk_widget_get_window(overlayLayer.window);
+    if (!w) return;
+    Display* x = gdk_x11_display_get_xdisplay(gdk_window_get_display(w));
+    const long value = kNeverBypassCompositor;
+    XChangeProperty(x, gdk_x11_window_get_xid(w), gdk_x11_get_xatom_by_name_for_display(gdk_window_get_display(w), "_NET_WM_BYPASS_COMPOSITOR"),
+                    XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
+}
+
 void ApplyInputShape() {
     cairo_region_t* nothing = cairo_region_create();
     gtk_widget_input_shape_combine_region(overlayLayer.window, nothing);
@@ -97,6 +112,7 @@ void UpdateMapping() {
     if (show == overlayLayer.mapped) return;
     if (show) {
         EnsureRgbaVisual();
+        KeepComposited();
         gtk_widget_show(overlayLayer.window);
         ApplyInputShape();
         overlayLayer.mapped = true;

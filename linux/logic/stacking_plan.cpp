@@ -18,8 +18,12 @@ StackingPlan PlanStacking(std::span<const StackEntry> children, std::uint64_t ov
                           bool mayRaisePanel) noexcept {
     StackingPlan plan;
     const std::size_t o = IndexOf(children, overlay), p = IndexOf(children, panelTop);
-    if (o == kNotFound || p == kNotFound || o == p) return plan;
-    if (!children[o].viewable || !children[p].viewable) return plan;
+    if (o == kNotFound || !children[o].viewable || o == p) return plan;
+    if (p == kNotFound || !children[p].viewable) {
+        for (std::size_t i = o + 1; i < children.size(); ++i)
+            plan.raiseOverlay = plan.raiseOverlay || children[i].viewable;
+        return plan;
+    }
 
     bool coveredPanel = false;
     for (std::size_t i = p + 1; i < children.size(); ++i)
@@ -28,9 +32,10 @@ StackingPlan PlanStacking(std::span<const StackEntry> children, std::uint64_t ov
 
     // Directly below means no viewable window between the two; unmapped
     // windows there show nothing and are left alone.
-    bool between = o > p;
-    for (std::size_t i = o + 1; i < p && !between; ++i) between = children[i].viewable;
-    plan.overlayBelowPanel = between || plan.raisePanel;
+    bool misplaced = o > p;
+    for (std::size_t i = o + 1; i < p && !misplaced; ++i) misplaced = children[i].viewable;
+    plan.overlayBelowPanel = misplaced || plan.raisePanel;
+    plan.repaintPanel = o > p;
     return plan;
 }
 

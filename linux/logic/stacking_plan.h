@@ -21,14 +21,18 @@ struct StackingPlan {
     bool raisePanel = false;
     // Put the overlay directly below the panel's top-level window.
     bool overlayBelowPanel = false;
-    bool Any() const noexcept { return raisePanel || overlayBelowPanel; }
+    // The overlay lay above the panel: what it drew there must be repainted.
+    bool repaintPanel = false;
+    // The panel is not on screen (minimised, or not yet mapped): the
+    // overlay goes on top by itself when anything viewable lies above it.
+    bool raiseOverlay = false;
 };
 
 // children: the root's children from bottom to top. overlay and panelTop:
 // the overlay and the panel's top-level window (its frame under a
-// reparenting window manager). Nothing is planned while either is missing
-// or not viewable. Only the viewability of windows above the lower of the
-// two is read.
+// reparenting window manager). Nothing is planned while the overlay is
+// missing or not viewable. Only the viewability of the overlay, the panel
+// and the windows above the lower of the two is read.
 StackingPlan PlanStacking(std::span<const StackEntry> children, std::uint64_t overlay, std::uint64_t panelTop,
                           bool mayRaisePanel) noexcept;
 
