@@ -83,11 +83,11 @@ struct PanelWindow {
 // What the window manager (or its absence) has told about the desktop, and
 // where the panel was last put because of it.
 struct DeskState {
-    Window panelTop = 0;          // the panel's frame, or the panel itself with no reparenting manager
-    bool panelShown = true;       // panelTop was viewable at the last check
-    guint stackingIdle = 0;       // a stacking check is waiting
+    Window panelTop = 0;     // the panel's frame, or the panel itself with no reparenting manager
+    bool panelShown = true;  // panelTop was viewable at the last check
+    guint stackingIdle = 0;  // a stacking check is waiting
     bool gdkWatchesRootChildren = false;  // GDK selected SubstructureNotify on the root itself
-    bool placed = false;          // the panel was placed from the values below
+    bool placed = false;                  // the panel was placed from the values below
     Box placedArea;
     FrameExtents placedExtents;
 };

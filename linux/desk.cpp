@@ -6,8 +6,8 @@
 // is checked again whenever the root's children change.
 #include "desk.h"
 
-#include <gdk/gdkx.h>
 #include <X11/Xatom.h>
+#include <gdk/gdkx.h>
 
 #include <algorithm>
 #include <vector>
@@ -27,7 +27,9 @@ Window XidOf(GtkWidget* widget) {
     return w ? gdk_x11_window_get_xid(w) : 0;
 }
 
-Atom AtomNamed(const char* name) { return gdk_x11_get_xatom_by_name_for_display(gdk_display_get_default(), name); }
+Atom AtomNamed(const char* name) {
+    return gdk_x11_get_xatom_by_name_for_display(gdk_display_get_default(), name);
+}
 
 // A CARDINAL list property; empty when absent or of another kind.
 std::vector<long> ReadCardinals(Window w, const char* property) {
@@ -39,8 +41,8 @@ std::vector<long> ReadCardinals(Window w, const char* property) {
     constexpr long kMaxLongs = 4096;
     GdkDisplay* display = gdk_display_get_default();
     gdk_x11_display_error_trap_push(display);
-    const int status = XGetWindowProperty(XDisplay(), w, AtomNamed(property), 0, kMaxLongs, False, XA_CARDINAL,
-                                          &type, &format, &count, &after, &data);
+    const int status = XGetWindowProperty(XDisplay(), w, AtomNamed(property), 0, kMaxLongs, False,
+                                          XA_CARDINAL, &type, &format, &count, &after, &data);
     gdk_x11_display_error_trap_pop_ignored(display);
     if (status == Success && data && type == XA_CARDINAL && format == 32) {
         const long* longs = reinterpret_cast<const long*>(data);  // format 32 arrives as longs
@@ -89,7 +91,8 @@ void CheckStacking() {
             reached = reached || children[i] == overlay || children[i] == desk.panelTop;
             const bool panelTop = children[i] == desk.panelTop;
             XWindowAttributes a{};
-            entries[i].viewable = reached && XGetWindowAttributes(x, children[i], &a) && a.map_state == IsViewable;
+            entries[i].viewable =
+                reached && XGetWindowAttributes(x, children[i], &a) && a.map_state == IsViewable;
             if (panelTop) desk.panelShown = entries[i].viewable;
         }
         // A manager that keeps windows above others keeps the panel there;
@@ -120,15 +123,24 @@ gboolean OnStackingIdle(gpointer) {
 // about its own overlay for a configure of that window in logical pixels).
 bool AboutARootChild(const XEvent& ev, Window root) {
     switch (ev.type) {
-        case ConfigureNotify: return ev.xconfigure.event == root && ev.xconfigure.window != root;
-        case MapNotify: return ev.xmap.event == root && ev.xmap.window != root;
-        case UnmapNotify: return ev.xunmap.event == root && ev.xunmap.window != root;
-        case CirculateNotify: return ev.xcirculate.event == root && ev.xcirculate.window != root;
-        case ReparentNotify: return ev.xreparent.event == root && ev.xreparent.window != root;
-        case CreateNotify: return ev.xcreatewindow.parent == root;
-        case DestroyNotify: return ev.xdestroywindow.event == root && ev.xdestroywindow.window != root;
-        case GravityNotify: return ev.xgravity.event == root && ev.xgravity.window != root;
-        default: return false;
+        case ConfigureNotify:
+            return ev.xconfigure.event == root && ev.xconfigure.window != root;
+        case MapNotify:
+            return ev.xmap.event == root && ev.xmap.window != root;
+        case UnmapNotify:
+            return ev.xunmap.event == root && ev.xunmap.window != root;
+        case CirculateNotify:
+            return ev.xcirculate.event == root && ev.xcirculate.window != root;
+        case ReparentNotify:
+            return ev.xreparent.event == root && ev.xreparent.window != root;
+        case CreateNotify:
+            return ev.xcreatewindow.parent == root;
+        case DestroyNotify:
+            return ev.xdestroywindow.event == root && ev.xdestroywindow.window != root;
+        case GravityNotify:
+            return ev.xgravity.event == root && ev.xgravity.window != root;
+        default:
+            return false;
     }
 }
 
@@ -152,14 +164,17 @@ GdkFilterReturn DeskFilter(GdkXEvent* xevent, GdkEvent*, gpointer) {
             break;
         case MapNotify:
         case UnmapNotify:
-        case CirculateNotify: ScheduleStackingCheck(); break;
+        case CirculateNotify:
+            ScheduleStackingCheck();
+            break;
         case ReparentNotify:
             if (panel && ev->xreparent.window == panel) {
                 desk.panelTop = 0;
                 ScheduleStackingCheck();
             }
             break;
-        default: break;
+        default:
+            break;
     }
     return desk.gdkWatchesRootChildren ? GDK_FILTER_CONTINUE : GDK_FILTER_REMOVE;
 }
@@ -170,7 +185,8 @@ void StartDeskWatch() {
     GdkWindow* root = gdk_get_default_root_window();
     const GdkEventMask before = gdk_window_get_events(root);
     desk.gdkWatchesRootChildren = (before & GDK_SUBSTRUCTURE_MASK) != 0;
-    gdk_window_set_events(root, static_cast<GdkEventMask>(before | GDK_SUBSTRUCTURE_MASK | GDK_PROPERTY_CHANGE_MASK));
+    gdk_window_set_events(
+        root, static_cast<GdkEventMask>(before | GDK_SUBSTRUCTURE_MASK | GDK_PROPERTY_CHANGE_MASK));
     gdk_window_add_filter(nullptr, DeskFilter, nullptr);
 }
 
@@ -193,16 +209,18 @@ void PlacePanel(bool force) {
     const Window root = DefaultRootWindow(x), panel = gdk_x11_window_get_xid(gw);
     const Box screen{0, 0, overlayLayer.width, overlayLayer.height};
     const std::vector<long> desktop = ReadCardinals(root, "_NET_CURRENT_DESKTOP");
-    const Box area = WorkAreaFrom(ReadCardinals(root, "_NET_WORKAREA"), desktop.empty() ? 0 : desktop[0], screen);
-    const FrameExtents extents = FrameExtentsFrom(ReadCardinals(panel, "_NET_FRAME_EXTENTS")).value_or(FrameExtents{});
+    const Box area =
+        WorkAreaFrom(ReadCardinals(root, "_NET_WORKAREA"), desktop.empty() ? 0 : desktop[0], screen);
+    const FrameExtents extents =
+        FrameExtentsFrom(ReadCardinals(panel, "_NET_FRAME_EXTENTS")).value_or(FrameExtents{});
     if (!force && desk.placed && area == desk.placedArea && extents == desk.placedExtents) return;
 
     Window ignoredRoot = 0;
     int ix = 0, iy = 0;
     unsigned w = 0, h = 0, border = 0, depth = 0;
     if (!XGetGeometry(x, panel, &ignoredRoot, &ix, &iy, &w, &h, &border, &depth)) return;
-    const Point corner = BottomRightFramePosition(area, static_cast<std::int32_t>(w), static_cast<std::int32_t>(h),
-                                                  extents);
+    const Point corner =
+        BottomRightFramePosition(area, static_cast<std::int32_t>(w), static_cast<std::int32_t>(h), extents);
     // North-west gravity: the position is the frame's, decorations
     // included, under a manager as without one. GTK's positions are in
     // logical pixels; rounding down keeps the frame inside.
@@ -222,8 +240,10 @@ void KeepOverlayBelowPanel() {
     // above the panel: a compositor that does not repaint on a restack
     // would keep showing lines on the panel after it went back below.
     if (!desk.panelTop) desk.panelTop = TopLevelOf(XidOf(panelWindow.window));
-    if (desk.panelTop && desk.panelShown) StackOverlayBelow(desk.panelTop);
-    else if (GdkWindow* w = gtk_widget_get_window(overlayLayer.window)) gdk_window_raise(w);
+    if (desk.panelTop && desk.panelShown)
+        StackOverlayBelow(desk.panelTop);
+    else if (GdkWindow* w = gtk_widget_get_window(overlayLayer.window))
+        gdk_window_raise(w);
     gdk_x11_display_error_trap_pop_ignored(display);
 }
 

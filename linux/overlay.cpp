@@ -1,7 +1,7 @@
 #include "overlay.h"
 
-#include <gdk/gdkx.h>
 #include <X11/Xatom.h>
+#include <gdk/gdkx.h>
 
 #include <cstdio>
 
@@ -94,8 +94,10 @@ void KeepComposited() {
     if (!w) return;
     Display* x = gdk_x11_display_get_xdisplay(gdk_window_get_display(w));
     const long value = kNeverBypassCompositor;
-    XChangeProperty(x, gdk_x11_window_get_xid(w), gdk_x11_get_xatom_by_name_for_display(gdk_window_get_display(w), "_NET_WM_BYPASS_COMPOSITOR"),
-                    XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
+    XChangeProperty(
+        x, gdk_x11_window_get_xid(w),
+        gdk_x11_get_xatom_by_name_for_display(gdk_window_get_display(w), "_NET_WM_BYPASS_COMPOSITOR"),
+        XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
 }
 
 void ApplyInputShape() {

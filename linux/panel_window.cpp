@@ -341,8 +341,8 @@ void AddPanelState(StateReport& r) {
     GdkWindow* gw = gtk_widget_get_window(panelWindow.window);
     const int scale = gw ? std::max(1, gdk_window_get_scale_factor(gw)) : 1;
     auto rect = [scale](int x, int y, int w, int h) {
-        return std::to_string(x * scale) + "," + std::to_string(y * scale) + "," + std::to_string(w * scale) + "," +
-               std::to_string(h * scale);
+        return std::to_string(x * scale) + "," + std::to_string(y * scale) + "," + std::to_string(w * scale) +
+               "," + std::to_string(h * scale);
     };
     int originX = 0, originY = 0;
     if (gw) gdk_window_get_origin(gw, &originX, &originY);

@@ -20,8 +20,8 @@ Box WorkAreaFrom(std::span<const long> workAreas, long currentDesktop, Box scree
     const long left = std::max<long>(x, screen.x), top = std::max<long>(y, screen.y);
     const long right = std::min<long>(x + w, screen.Right()), bottom = std::min<long>(y + h, screen.Bottom());
     if (w <= 0 || h <= 0 || right <= left || bottom <= top) return screen;
-    return Box{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top), static_cast<std::int32_t>(right - left),
-               static_cast<std::int32_t>(bottom - top)};
+    return Box{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+               static_cast<std::int32_t>(right - left), static_cast<std::int32_t>(bottom - top)};
 }
 
 std::optional<FrameExtents> FrameExtentsFrom(std::span<const long> values) noexcept {

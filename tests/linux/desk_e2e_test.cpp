@@ -182,8 +182,8 @@ TEST_F(E2eDesk, ThePanelLiesWholeInTheWorkAreasCornerWithNoLinesOnItsFace) {
     ASSERT_EQ(shot.width, width_);
     const double face = NearBlackShare(shot, OnScreen(display_, panel));
     corner = OffColourShare(shot, Rect{0, 0, width_ / 4, height_ / 4}, kWhite);
-    std::printf("near-black pixels: %.2f%% of the panel's face; line pixels: %.2f%% of the top-left corner\n", face * 100,
-                corner * 100);
+    std::printf("near-black pixels: %.2f%% of the panel's face; line pixels: %.2f%% of the top-left corner\n",
+                face * 100, corner * 100);
     RecordProperty("panel_face_line_permille", static_cast<int>(face * 1000));
     EXPECT_LT(face, kCleanShare) << "the lines cover the panel";
     EXPECT_GT(corner, kCoveredShare) << "no lines on screen: the face proves nothing";
@@ -217,14 +217,17 @@ TEST_F(E2eDesk, AnApplicationWindowStaysBelowTheLinesTakesTheClicksAndLeavesTheG
     EXPECT_GT(covered("raised"), kCoveredShare) << "a raised, focused window covers the lines";
     const long overlay = Int(Now(), "overlayWindow");
     for (long client : Longs(display_, DefaultRootWindow(display_), "_NET_CLIENT_LIST"))
-        EXPECT_NE(client, overlay) << "the overlay is in the manager's list of clients (and so its taskbar's)";
+        EXPECT_NE(client, overlay)
+            << "the overlay is in the manager's list of clients (and so its taskbar's)";
 
     // Clicks go through the overlay to the application.
     const Rect r = OnScreen(display_, app.id());
     XEvent ev{};
-    while (XCheckWindowEvent(display_, app.id(), ButtonPressMask, &ev)) {}
+    while (XCheckWindowEvent(display_, app.id(), ButtonPressMask, &ev)) {
+    }
     inject_->Click(r.x + r.w / 4, r.y + r.h / 4);
-    EXPECT_TRUE(WaitFor([&] { return XCheckWindowEvent(display_, app.id(), ButtonPressMask, &ev) == True; }, 3s));
+    EXPECT_TRUE(
+        WaitFor([&] { return XCheckWindowEvent(display_, app.id(), ButtonPressMask, &ev) == True; }, 3s));
     EXPECT_EQ(ev.xbutton.x, r.w / 4);
     EXPECT_EQ(ev.xbutton.y, r.h / 4);
 
@@ -232,8 +235,9 @@ TEST_F(E2eDesk, AnApplicationWindowStaysBelowTheLinesTakesTheClicksAndLeavesTheG
     const int x = r.x + r.w / 2, y = r.y + r.h / 2;
     inject_->MoveTo(x, y);
     inject_->KeyDown(XK_Control_L);
-    EXPECT_TRUE(WaitState([&](const State& st) { return Int(st, "centerX") == x && Int(st, "centerY") == y; }))
-        << Dump(Now());
+    EXPECT_TRUE(WaitState([&](const State& st) {
+        return Int(st, "centerX") == x && Int(st, "centerY") == y;
+    })) << Dump(Now());
     inject_->KeyUp(XK_Control_L);
 }
 

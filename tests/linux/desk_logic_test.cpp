@@ -24,7 +24,8 @@ TEST(DeskPlacement, TheWholeFrameTouchesTheWorkAreasBottomRightCorner) {
     p = BottomRightFramePosition(aboveTaskbar, kPanelW, kPanelH, decorated);
     EXPECT_EQ(p.y + decorated.top + kPanelH + decorated.bottom, 860);
     // No manager: the frame is the window.
-    EXPECT_EQ(BottomRightFramePosition(kScreen, kPanelW, kPanelH, {}), (Point{1600 - kPanelW, 900 - kPanelH}));
+    EXPECT_EQ(BottomRightFramePosition(kScreen, kPanelW, kPanelH, {}),
+              (Point{1600 - kPanelW, 900 - kPanelH}));
     // Larger than the work area: the title bar stays reachable.
     const Box small{40, 30, 500, 300};
     EXPECT_EQ(BottomRightFramePosition(small, kPanelW, kPanelH, decorated), (Point{40, 30}));
@@ -94,7 +95,8 @@ TEST(StackingPlan, WithThePanelOffTheScreenTheOverlayStaysOnTopByItself) {
     EXPECT_FALSE(plan.overlayBelowPanel);
     EXPECT_FALSE(plan.raisePanel);
     s = Stack({{kApp, true}, {kOverlay, true}, {kHidden, false}});
-    EXPECT_FALSE(PlanStacking(s, kOverlay, kPanel, true).raiseOverlay) << "only an unmapped window lies above";
+    EXPECT_FALSE(PlanStacking(s, kOverlay, kPanel, true).raiseOverlay)
+        << "only an unmapped window lies above";
     // A hidden overlay is left where it is.
     s = Stack({{kOverlay, false}, {kApp, true}, {kPanel, true}});
     plan = PlanStacking(s, kOverlay, kPanel, true);

@@ -312,7 +312,6 @@ TEST_F(E2e, AScreenChangeRefitsWithTheCentreInTheMiddleAndANewPattern) {
     }));
 }
 
-
 TEST_F(E2e, WithVariationOffTheScreenMatchesTheHeadlessRenderer) {
     const std::string render = QV_RENDER_PATH;
     if (render.empty()) GTEST_SKIP() << "quorvane-render is not part of this build";
@@ -320,7 +319,8 @@ TEST_F(E2e, WithVariationOffTheScreenMatchesTheHeadlessRenderer) {
     // a click that follows another too closely.
     for (const std::string box : {"check1021", "check1022", "check1023", "check1025"}) {
         ClickRect(box + ".rect");
-        ASSERT_TRUE(WaitState([&](const State& st) { return Int(st, box) == 0; })) << box << ": " << Dump(Now());
+        ASSERT_TRUE(WaitState([&](const State& st) { return Int(st, box) == 0; }))
+            << box << ": " << Dump(Now());
     }
     ASSERT_TRUE(WaitState([](const State& st) {
         return Int(st, "jitterPercent0") == 0 && Int(st, "jitterPercent1") == 0 && Int(st, "jitterPercent2") == 0 &&
