@@ -118,9 +118,10 @@ gboolean OnStackingIdle(gpointer) {
     return G_SOURCE_REMOVE;
 }
 
-// What the root's SubstructureNotify brings about other windows: the
-// program's own selection, which GDK must not see (it would take the copy
-// about its own overlay for a configure of that window in logical pixels).
+// An event that only the root's SubstructureNotify brings: asked for here,
+// not by GDK, which must not see it (it would take the root's copy of a
+// ConfigureNotify about the overlay for the overlay's own, and resize it by
+// the scale a second time).
 bool AboutARootChild(const XEvent& ev, Window root) {
     switch (ev.type) {
         case ConfigureNotify:
