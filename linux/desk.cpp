@@ -119,9 +119,8 @@ gboolean OnStackingIdle(gpointer) {
 }
 
 // An event that only the root's SubstructureNotify brings: asked for here,
-// not by GDK, which must not see it (it would take the root's copy of a
-// ConfigureNotify about the overlay for the overlay's own, and resize it by
-// the scale a second time).
+// not by GDK, which must not see it (given the root's copies about its own
+// windows, it left the overlay a quarter of the screen under GDK_SCALE=2).
 bool AboutARootChild(const XEvent& ev, Window root) {
     switch (ev.type) {
         case ConfigureNotify:
