@@ -19,7 +19,6 @@ constexpr int kColourTolerance = 8;
 constexpr double kCoveredShare = 0.03;
 constexpr std::uint32_t kWhite = 0xffffff;
 constexpr unsigned long kAppColour = 0x0000ff;
-constexpr long kPagerSource = 2;  // EWMH: the request comes from a pager, which managers obey
 // GTK places windows in whole logical pixels: at scale 2 the frame may stop
 // one device pixel short of the corner.
 constexpr int kPlacementSlack = 1;
@@ -93,19 +92,6 @@ Image Shoot(const std::string& name) {
     const std::string path = OutDir() + "/" + TestName() + "." + name + ".png";
     if (std::system(("import -window root " + path).c_str()) != 0) return {};
     return LoadPng(path);
-}
-
-// An EWMH request to the manager about window `about`.
-void AskManager(Display* d, Window about, const char* message, long l0, long l1) {
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = about;
-    ev.xclient.message_type = XInternAtom(d, message, False);
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = l0;
-    ev.xclient.data.l[1] = l1;
-    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
-    XSync(d, False);
 }
 
 // An ordinary application's window: managed, decorated, blue, asking for
