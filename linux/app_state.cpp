@@ -7,5 +7,6 @@ OverlayLayer overlayLayer;
 RawInput rawInput;
 PanelWindow panelWindow;
 SingleInstance singleInstance;
+DeskState desk;
 
 }  // namespace qv::linuxshell

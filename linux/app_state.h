@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 
+#include "desk_placement.h"
 #include "effect_settings.h"
 #include "frame_composer.h"
 #include "key_tracker.h"
@@ -79,6 +80,18 @@ struct PanelWindow {
     int quietDepth = 0;           // > 0 while the program itself moves widgets
 };
 
+// What the window manager (or its absence) has told about the desktop, and
+// where the panel was last put because of it.
+struct DeskState {
+    Window panelTop = 0;     // the panel's frame, or the panel itself with no reparenting manager
+    bool panelShown = true;  // panelTop was viewable at the last check
+    guint stackingIdle = 0;  // a stacking check is waiting
+    bool gdkWatchesRootChildren = false;  // GDK selected SubstructureNotify on the root itself
+    bool placed = false;                  // the panel was placed from the values below
+    Box placedArea;
+    FrameExtents placedExtents;
+};
+
 // The single-instance selection and the window that owns it.
 struct SingleInstance {
     Window owner = 0;
@@ -94,5 +107,6 @@ extern OverlayLayer overlayLayer;
 extern RawInput rawInput;
 extern PanelWindow panelWindow;
 extern SingleInstance singleInstance;
+extern DeskState desk;
 
 }  // namespace qv::linuxshell

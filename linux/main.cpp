@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "app_state.h"
+#include "desk.h"
 #include "overlay.h"
 #include "panel_window.h"
 #include "raw_input.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
         ReleaseInstance();
         return kExitFailed;
     }
+    StartDeskWatch();
     StartRawInput();  // installs the event filter before the first frame's events arrive
     FitToDesktop();
     CreatePanel();

@@ -1,10 +1,12 @@
 #include "overlay.h"
 
+#include <X11/Xatom.h>
 #include <gdk/gdkx.h>
 
 #include <cstdio>
 
 #include "app_state.h"
+#include "desk.h"
 #include "frame_composer.h"
 #include "gesture_decoder.h"
 #include "panel_window.h"
@@ -72,13 +74,6 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer) {
     return TRUE;
 }
 
-// Keeps the overlay above what is mapped later: an override-redirect window
-// has no manager to keep it on top.
-void RaiseOverlay() {
-    if (!overlayLayer.mapped) return;
-    if (GdkWindow* w = gtk_widget_get_window(overlayLayer.window)) gdk_window_raise(w);
-}
-
 void EnsureRgbaVisual() {
     GdkScreen* screen = gtk_widget_get_screen(overlayLayer.window);
     GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
@@ -87,6 +82,22 @@ void EnsureRgbaVisual() {
     if (realized) gtk_widget_unrealize(overlayLayer.window);
     gtk_widget_set_visual(overlayLayer.window, rgba);
     if (realized) gtk_widget_realize(overlayLayer.window);
+}
+
+// A compositing manager may stop compositing a full-screen
+// override-redirect window that lies on top ("unredirect" it, as for a game)
+// and then shows none of its later frames; ours is translucent and must
+// always be composited: _NET_WM_BYPASS_COMPOSITOR = 2 says so.
+constexpr long kNeverBypassCompositor = 2;
+void KeepComposited() {
+    GdkWindow* w = gtk_widget_get_window(overlayLayer.window);
+    if (!w) return;
+    Display* x = gdk_x11_display_get_xdisplay(gdk_window_get_display(w));
+    const long value = kNeverBypassCompositor;
+    XChangeProperty(
+        x, gdk_x11_window_get_xid(w),
+        gdk_x11_get_xatom_by_name_for_display(gdk_window_get_display(w), "_NET_WM_BYPASS_COMPOSITOR"),
+        XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
 }
 
 void ApplyInputShape() {
@@ -103,10 +114,12 @@ void UpdateMapping() {
     if (show == overlayLayer.mapped) return;
     if (show) {
         EnsureRgbaVisual();
+        KeepComposited();
         gtk_widget_show(overlayLayer.window);
         ApplyInputShape();
         overlayLayer.mapped = true;
-        RaiseOverlay();
+        KeepOverlayBelowPanel();
+        ScheduleStackingCheck();
     } else {
         gtk_widget_hide(overlayLayer.window);
         overlayLayer.mapped = false;
@@ -218,7 +231,7 @@ void Redraw(std::int32_t selector) {
     ++overlayLayer.frames;
     if (selector != kReplaySelector) ++overlayLayer.newPatterns;
     gtk_widget_queue_draw(overlayLayer.window);
-    RaiseOverlay();
+    KeepOverlayBelowPanel();
     SchedulePublishState();
 }
 
@@ -233,7 +246,7 @@ void ToggleOverlay() {
 void PresentOnRequest() {
     overlayLayer.wantShown = true;
     UpdateMapping();
-    RaiseOverlay();
+    KeepOverlayBelowPanel();
     PresentPanel();
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app_state.h"
+#include "desk.h"
 #include "frame_composer.h"
 #include "overlay.h"
 #include "panel_labels.h"
@@ -264,15 +265,10 @@ void ApplyCss(GtkWidget* window) {
     g_object_unref(css);
 }
 
-// The bottom-right corner of the screen, placed once.
-void PlaceBottomRight() {
-    Display* x = gdk_x11_display_get_xdisplay(gdk_display_get_default());
-    const int screenW = DisplayWidth(x, DefaultScreen(x)) / overlayLayer.scale;
-    const int screenH = DisplayHeight(x, DefaultScreen(x)) / overlayLayer.scale;
-    int w = 0, h = 0;
-    gtk_window_get_size(GTK_WINDOW(panelWindow.window), &w, &h);
-    gtk_window_set_gravity(GTK_WINDOW(panelWindow.window), GDK_GRAVITY_SOUTH_EAST);
-    gtk_window_move(GTK_WINDOW(panelWindow.window), screenW - w, screenH - h);
+// The controls' rectangles in the state report follow the panel.
+gboolean OnConfigured(GtkWidget*, GdkEvent*, gpointer) {
+    SchedulePublishState();
+    return FALSE;
 }
 
 }  // namespace
@@ -296,9 +292,15 @@ void CreatePanel() {
     gtk_container_add(GTK_CONTAINER(window), fixed);
 
     Initialise();
+    // Above the overlay as on Windows, where the panel is the overlay's
+    // owned window; the overlay follows it down (desk.cpp).
+    gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
+    g_signal_connect(window, "configure-event", G_CALLBACK(OnConfigured), nullptr);
+    gtk_widget_realize(window);
+    RequestPanelFrameExtents();
     gtk_widget_show_all(window);
     ShowVariationTrackbars();
-    PlaceBottomRight();
+    PlacePanel(true);
     gtk_widget_grab_focus(panelWindow.resetButton);
     SchedulePublishState();
 }
@@ -334,17 +336,22 @@ void AddPanelState(StateReport& r) {
     r.Add("label" + std::to_string(IDC_COLOR_GROUP), caption ? caption : "");
     r.Add("panelTitle", gtk_window_get_title(GTK_WINDOW(panelWindow.window)));
 
-    // Where the controls are on screen, so that a test can click them.
+    // Where the controls are on screen, so that a test can click them: in
+    // device pixels, as the pointer and the screenshots count them.
     GdkWindow* gw = gtk_widget_get_window(panelWindow.window);
+    const int scale = gw ? std::max(1, gdk_window_get_scale_factor(gw)) : 1;
+    auto rect = [scale](int x, int y, int w, int h) {
+        return std::to_string(x * scale) + "," + std::to_string(y * scale) + "," + std::to_string(w * scale) +
+               "," + std::to_string(h * scale);
+    };
     int originX = 0, originY = 0;
     if (gw) gdk_window_get_origin(gw, &originX, &originY);
-    r.Add("panelX", originX);
-    r.Add("panelY", originY);
+    r.Add("panelX", originX * scale);
+    r.Add("panelY", originY * scale);
     if (gw) {
         GdkRectangle frame{};
         gdk_window_get_frame_extents(gw, &frame);
-        r.Add("panelRect", std::to_string(frame.x) + "," + std::to_string(frame.y) + "," +
-                               std::to_string(frame.width) + "," + std::to_string(frame.height));
+        r.Add("panelRect", rect(frame.x, frame.y, frame.width, frame.height));
         r.Add("panelWindow", static_cast<std::int64_t>(gdk_x11_window_get_xid(gw)));
     }
     auto addRect = [&](const std::string& key, GtkWidget* w) {
@@ -352,8 +359,7 @@ void AddPanelState(StateReport& r) {
         gtk_widget_get_allocation(w, &a);
         int x = 0, y = 0;
         gtk_widget_translate_coordinates(w, panelWindow.window, 0, 0, &x, &y);
-        r.Add(key + ".rect", std::to_string(originX + x) + "," + std::to_string(originY + y) + "," +
-                                 std::to_string(a.width) + "," + std::to_string(a.height));
+        r.Add(key + ".rect", rect(originX + x, originY + y, a.width, a.height));
     };
     for (int slot = 0; slot < panel::kSlotCount; ++slot)
         addRect("trackbar" + std::to_string(panel::kSlots[static_cast<std::size_t>(slot)].trackbarId),

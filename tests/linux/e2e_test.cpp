@@ -1,235 +1,10 @@
 // End to end on a real X server (Xvfb) with a compositing manager
 // (xcompmgr): the program is started as a user would, driven through XTest
 // and watched through its state report and through screenshots.
-//
-// Environment: DISPLAY is the composited display; QV_E2E_BARE_DISPLAY, when
-// set, is a second display with no compositing manager; QV_E2E_OUT is where
-// screenshots and logs go (default /tmp).
-#include <gtest/gtest.h>  // before Xlib, whose macros (None, Bool) clash with it
-
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/Xrandr.h>
-#include <X11/keysym.h>
-#include <cairo.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <functional>
-#include <memory>
-#include <vector>
-#include <map>
-#include <sstream>
-#include <string>
-#include <thread>
-
-#include "state_report.h"
-#include "x_injector.h"
+#include "e2e_fixture.h"
 
 namespace qv::e2e {
 namespace {
-
-using State = std::map<std::string, std::string>;
-using namespace std::chrono_literals;
-
-constexpr int kExitNormal = 0;
-constexpr int kExitOtherCopy = 255;
-constexpr int kTimedOut = -1000;
-constexpr auto kSettle = 300ms;  // long enough for the program to act on an event it will act on
-constexpr const char* kInstanceName = "Velk tool v.2";
-
-std::string OutDir() {
-    const char* d = std::getenv("QV_E2E_OUT");
-    return d && *d ? d : "/tmp";
-}
-
-std::string TestName() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return std::string(info->test_suite_name()) + "." + info->name();
-}
-
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& log, const char* display = nullptr) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (display) setenv("DISPLAY", display, 1);
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0) {
-            dup2(fd, STDOUT_FILENO);
-            dup2(fd, STDERR_FILENO);
-        }
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// The exit status, or kTimedOut.
-int WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(20ms);
-    }
-    return kTimedOut;
-}
-
-void Stop(pid_t& pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    if (WaitExit(pid, 3s) == kTimedOut) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    pid = 0;
-}
-
-State ReadState(Display* d) {
-    const Atom selection = XInternAtom(d, kInstanceName, False);
-    const Window owner = XGetSelectionOwner(d, selection);
-    if (owner == None) return {};
-    const Atom prop = XInternAtom(d, "_QUORVANE_STATE", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
-    State s;
-    if (XGetWindowProperty(d, owner, prop, 0, 1 << 20, False, AnyPropertyType, &type, &format, &items, &after,
-                           &data) == Success &&
-        data) {
-        s = linuxshell::ParseStateReport(std::string(reinterpret_cast<char*>(data), items));
-        XFree(data);
-    }
-    return s;
-}
-
-long Int(const State& s, const std::string& key) {
-    const auto it = s.find(key);
-    return it == s.end() ? -99999 : std::strtol(it->second.c_str(), nullptr, 10);
-}
-
-std::string Text(const State& s, const std::string& key) {
-    const auto it = s.find(key);
-    return it == s.end() ? "<missing>" : it->second;
-}
-
-struct Rect {
-    int x = 0, y = 0, w = 0, h = 0;
-    int cx() const { return x + w / 2; }
-    int cy() const { return y + h / 2; }
-};
-
-Rect RectOf(const State& s, const std::string& key) {
-    Rect r;
-    std::sscanf(Text(s, key).c_str(), "%d,%d,%d,%d", &r.x, &r.y, &r.w, &r.h);
-    return r;
-}
-
-std::string Dump(const State& s) {
-    std::ostringstream o;
-    for (const auto& [k, v] : s)
-        if (k.find(".rect") == std::string::npos) o << k << '=' << v << ' ';
-    return o.str();
-}
-
-// X errors are the tests' to judge, not a reason to abort and leave the
-// program running.
-int lastXError = 0;
-int RecordXError(Display*, XErrorEvent* e) {
-    lastXError = e->error_code;
-    return 0;
-}
-
-class E2e : public ::testing::Test {
-protected:
-    void SetUp() override {
-        XSetErrorHandler(RecordXError);
-        display_ = XOpenDisplay(nullptr);
-        ASSERT_NE(display_, nullptr) << "no X display";
-        width_ = DisplayWidth(display_, DefaultScreen(display_));
-        height_ = DisplayHeight(display_, DefaultScreen(display_));
-        inject_ = std::make_unique<XInjector>(display_);
-        // Nothing of a previous test may still own the selection.
-        ASSERT_TRUE(WaitFor([&] { return ReadState(display_).empty() &&
-                                         XGetSelectionOwner(display_, XInternAtom(display_, kInstanceName, False)) == None; },
-                            5s));
-        MakeBackground();
-        inject_->MoveTo(5, 5);
-        pid_ = Spawn({QV_QUORVANE_PATH}, OutDir() + "/" + TestName() + ".log");
-        ASSERT_TRUE(WaitFor([&] {
-            const State s = ReadState(display_);
-            return Int(s, "mapped") == 1 && Int(s, "frames") >= 1 && s.count("reset.rect") && Int(s, "panelX") > 0;
-        }, 10s)) << "the program did not come up: " << Dump(ReadState(display_));
-        std::this_thread::sleep_for(200ms);  // let the first paint land
-    }
-
-    void TearDown() override {
-        Stop(pid_);
-        if (display_) {
-            if (background_) XDestroyWindow(display_, background_);
-            XCloseDisplay(display_);
-        }
-    }
-
-    // A white window over the whole screen, made before the program starts
-    // so that the overlay lies above it; it records the clicks it gets.
-    void MakeBackground() {
-        XSetWindowAttributes a{};
-        a.override_redirect = True;
-        a.background_pixel = WhitePixel(display_, DefaultScreen(display_));
-        a.event_mask = ButtonPressMask;
-        background_ = XCreateWindow(display_, DefaultRootWindow(display_), 0, 0, static_cast<unsigned>(width_),
-                                    static_cast<unsigned>(height_), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                    CWOverrideRedirect | CWBackPixel | CWEventMask, &a);
-        XMapRaised(display_, background_);
-        XSync(display_, False);
-    }
-
-    bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < end) {
-            if (condition()) return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return condition();
-    }
-
-    bool WaitState(const std::function<bool(const State&)>& condition, std::chrono::milliseconds timeout = 5s) {
-        return WaitFor([&] { return condition(ReadState(display_)); }, timeout);
-    }
-
-    State Now() { return ReadState(display_); }
-
-    // The state once nothing has changed for a while.
-    State Settled() {
-        std::this_thread::sleep_for(kSettle);
-        return Now();
-    }
-
-    void ClickRect(const std::string& key) {
-        const Rect r = RectOf(Now(), key);
-        ASSERT_GT(r.w, 0) << key;
-        inject_->Click(r.cx(), r.cy());
-    }
-
-    Display* display_ = nullptr;
-    std::unique_ptr<XInjector> inject_;
-    Window background_ = 0;
-    pid_t pid_ = 0;
-    int width_ = 0, height_ = 0;
-};
 
 TEST_F(E2e, StartsCentredWithTheStartUpValuesAndThePanelInTheBottomRightCorner) {
     const State s = Settled();
@@ -537,41 +312,20 @@ TEST_F(E2e, AScreenChangeRefitsWithTheCentreInTheMiddleAndANewPattern) {
     }));
 }
 
-// Loads a PNG as premultiplied ARGB32 pixels; empty on failure.
-struct Image {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-};
-
-Image LoadPng(const std::string& path) {
-    Image img;
-    cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
-    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
-        img.width = cairo_image_surface_get_width(s);
-        img.height = cairo_image_surface_get_height(s);
-        const int stride = cairo_image_surface_get_stride(s);
-        const bool hasAlpha = cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32;
-        const unsigned char* data = cairo_image_surface_get_data(s);
-        img.pixels.resize(static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height));
-        for (int y = 0; y < img.height; ++y)
-            for (int x = 0; x < img.width; ++x) {
-                std::uint32_t p = reinterpret_cast<const std::uint32_t*>(data + y * stride)[x];
-                if (!hasAlpha) p |= 0xFF000000u;
-                img.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(img.width) + static_cast<std::size_t>(x)] = p;
-            }
-    }
-    cairo_surface_destroy(s);
-    return img;
-}
-
 TEST_F(E2e, WithVariationOffTheScreenMatchesTheHeadlessRenderer) {
     const std::string render = QV_RENDER_PATH;
     if (render.empty()) GTEST_SKIP() << "quorvane-render is not part of this build";
-    for (const char* box : {"check1021.rect", "check1022.rect", "check1023.rect", "check1025.rect"}) ClickRect(box);
+    // One click at a time: a window manager's click-to-focus may hold back
+    // a click that follows another too closely.
+    for (const std::string box : {"check1021", "check1022", "check1023", "check1025"}) {
+        ClickRect(box + ".rect");
+        ASSERT_TRUE(WaitState([&](const State& st) { return Int(st, box) == 0; }))
+            << box << ": " << Dump(Now());
+    }
     ASSERT_TRUE(WaitState([](const State& st) {
         return Int(st, "jitterPercent0") == 0 && Int(st, "jitterPercent1") == 0 && Int(st, "jitterPercent2") == 0 &&
                Int(st, "jitterPercent3") == 0;
-    }));
+    })) << Dump(Now());
     inject_->MoveTo(0, 0);
     const State s = Settled();
     std::this_thread::sleep_for(300ms);
@@ -589,11 +343,14 @@ TEST_F(E2e, WithVariationOffTheScreenMatchesTheHeadlessRenderer) {
     ASSERT_EQ(lines.width, width_);
     ASSERT_EQ(lines.height, screen.height);
     const Rect panel = RectOf(s, "panelRect");
+    constexpr int kShadow = 24;  // a compositing manager's shadow around the panel's frame
     long compared = 0, off = 0;
     int worst = 0;
     for (int y = 0; y < height_; ++y)
         for (int x = 0; x < width_; ++x) {
-            if (x >= panel.x && x < panel.x + panel.w && y >= panel.y && y < panel.y + panel.h) continue;
+            if (x >= panel.x - kShadow && x < panel.x + panel.w + kShadow && y >= panel.y - kShadow &&
+                y < panel.y + panel.h + kShadow)
+                continue;
             const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
             const std::uint32_t l = lines.pixels[i], p = screen.pixels[i];
             const int a = static_cast<int>(l >> 24);
@@ -649,6 +406,5 @@ TEST(E2eBare, WithoutACompositorTheOverlayStaysHiddenAndFollowsOneThatAppears) {
     Stop(program);
     XCloseDisplay(d);
 }
-
 }  // namespace
 }  // namespace qv::e2e
