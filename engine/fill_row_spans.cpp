@@ -44,6 +44,25 @@ struct Item {  // one family's cells in one row, [first, last]
     std::uint32_t mask;
 };
 
+// Families whose cells overlap are one cluster: the items sorted by their
+// first cell and merged in place; returns how many are left.
+int MergeOverlapping(Item* items, int count) {
+    for (int i = 1; i < count; ++i) {
+        for (int j = i; j > 0 && items[j].first < items[j - 1].first; --j) std::swap(items[j], items[j - 1]);
+    }
+    int merged = 0;
+    for (int i = 0; i < count; ++i) {
+        if (merged > 0 && items[i].first <= items[merged - 1].last) {
+            Item& m = items[merged - 1];
+            m.last = std::max(m.last, items[i].last);
+            m.mask |= items[i].mask;
+        } else {
+            items[merged++] = items[i];
+        }
+    }
+    return merged;
+}
+
 }  // namespace
 
 void RowSpans::Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode, bool fadeShortcut) {
@@ -231,20 +250,7 @@ Cluster* RowSpans::GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::u
             offRight |= 1u << e;
         }
     }
-    // Families whose cells overlap are one cluster.
-    for (int i = 1; i < count; ++i) {
-        for (int j = i; j > 0 && items[j].first < items[j - 1].first; --j) std::swap(items[j], items[j - 1]);
-    }
-    int merged = 0;
-    for (int i = 0; i < count; ++i) {
-        if (merged > 0 && items[i].first <= items[merged - 1].last) {
-            Item& m = items[merged - 1];
-            m.last = std::max(m.last, items[i].last);
-            m.mask |= items[i].mask;
-        } else {
-            items[merged++] = items[i];
-        }
-    }
+    const int merged = MergeOverlapping(items, count);
     const std::uint32_t plain = shape.members == 1 ? kPlainShape : 0u;
     if (merged == 1 && offLeft == 0 && offRight == 0) {
         // Every family in one cluster: the shape's coverage is 0 on both
