@@ -215,8 +215,8 @@ bool FarField::RingCovered(double radius) {
 
 // The shape's triangles cut where they pass the radius along their outward
 // direction, which no nearer point passes.
-void FarField::KeepRows(const LineShapes& lines, std::uint32_t shapeIndex, std::int32_t& first,
-                        std::int32_t& last) const {
+void FarField::KeepRows(const LineShapes& lines, std::uint32_t shapeIndex, std::int32_t& lo,
+                        std::int32_t& hi) const {
     if (!(radius_ < std::numeric_limits<double>::infinity())) return;
     const Outline& o = lines.outlines[shapeIndex];
     if (o.count == 0) return;
@@ -240,11 +240,11 @@ void FarField::KeepRows(const LineShapes& lines, std::uint32_t shapeIndex, std::
         }
     }
     if (top > bottom) {  // no part of it comes that near
-        first = last + 1;
+        lo = hi;
         return;
     }
-    first = std::max(first, static_cast<std::int32_t>(std::max(std::floor(top) - 1.0, -1.0)));
-    last = std::min(last, static_cast<std::int32_t>(std::min(std::ceil(bottom) + 1.0, 1e9)));
+    lo = std::max(lo, static_cast<std::int32_t>(std::max(std::floor(top) - 1.0, -1.0)));
+    hi = std::min(hi, static_cast<std::int32_t>(std::min(std::ceil(bottom) + 1.0, 1e9)) + 1);
 }
 
 }  // namespace qv::fill

@@ -22,9 +22,9 @@ public:
     void Clear() noexcept;
     double Radius() const noexcept { return radius_; }
 
-    // Narrows a shape's rows [first, last] to those where it comes within
-    // the saturated radius (and a pixel's diagonal more) of the centre.
-    void KeepRows(const LineShapes& lines, std::uint32_t shapeIndex, std::int32_t& first, std::int32_t& last) const;
+    // Narrows a shape's rows [lo, hi) to those where it comes within the
+    // saturated radius (and a pixel's diagonal more) of the centre.
+    void KeepRows(const LineShapes& lines, std::uint32_t shapeIndex, std::int32_t& lo, std::int32_t& hi) const;
 
 private:
     struct RingSide {

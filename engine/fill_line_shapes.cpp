@@ -123,8 +123,8 @@ void LineShapes::FindSides(Shape& shape) const {
             const Family& b = shape.family[j];
             if (a.Empty() || b.Empty() || a.fastLo >= a.fastHi || b.fastLo >= b.fastHi) continue;
             if (!((a.height > 0.0f && b.height < 0.0f) || (a.height < 0.0f && b.height > 0.0f))) continue;
-            std::int32_t lo = std::max({a.fastLo, b.fastLo, shape.rowFirst});
-            std::int32_t hi = std::min({a.fastHi, b.fastHi, shape.rowLast + 1});
+            std::int32_t lo = std::max({a.fastLo, b.fastLo, shape.rowLo});
+            std::int32_t hi = std::min({a.fastHi, b.fastHi, shape.rowHi});
             const Family& t = shape.family[3 - i - j];
             if (!t.Empty()) CutAway(t.activeLo, t.activeHi, lo, hi);
             if (hi - lo > shape.sidesHi - shape.sidesLo) {
@@ -163,9 +163,9 @@ void LineShapes::Add(const Triangle* const* members, std::size_t count, const fl
         }
     }
     if (top > bottom) return;
-    shape.rowFirst = std::max<std::int32_t>(0, ClampRow(std::floor(top), height));
-    shape.rowLast = std::min<std::int32_t>(height - 1, ClampRow(std::ceil(bottom), height) - 1);
-    if (shape.rowFirst > shape.rowLast) return;
+    shape.rowLo = std::max<std::int32_t>(0, ClampRow(std::floor(top), height));
+    shape.rowHi = std::min<std::int32_t>(height, ClampRow(std::ceil(bottom), height));
+    if (shape.rowLo >= shape.rowHi) return;
     FindSides(shape);
     for (const Family& f : shape.family) {
         plainEdges.push_back(count == 1 && !f.Empty() ? edges[f.begin] : Edge{0.0, 0.0, 0.0, 0.0, 0.0f});

@@ -3,7 +3,7 @@
 // edges; this file builds the families, their members (also in four-lane
 // groups for the vector edge cells), the row bounds that hold them, the two
 // sides of the rows the line spans whole, and the outline the far field
-// reads. Rows are half-open [lo, hi) unless a name says first/last.
+// reads.
 #pragma once
 
 #include <cstddef>
@@ -82,7 +82,7 @@ struct MemberGroups {
 
 struct Shape {
     Family family[3];
-    std::int32_t rowFirst, rowLast;  // rows [rowFirst, rowLast] within the picture
+    std::int32_t rowLo, rowHi;  // its rows within the picture
     // Rows [sidesLo, sidesHi) where exactly two families are active, each
     // spanning the whole row: the line's left and right sides.
     std::int32_t sidesLo, sidesHi;

@@ -83,7 +83,7 @@ Active RowSpans::MakeActive(std::uint32_t shapeIndex) const {
     const Shape& shape = lines_->shapes[shapeIndex];
     Active a{};
     a.shape = shapeIndex;
-    a.rowLast = shape.rowLast;
+    a.rowHi = shape.rowHi;
     a.sidesLo = shape.sidesLo;
     a.sidesHi = shape.sidesHi;
     if (a.sidesLo >= a.sidesHi) return a;
@@ -148,7 +148,7 @@ Cluster* RowSpans::Row(std::vector<Active>& active, std::int32_t row, std::uint3
         } else {
             out = GeneralRow(a.shape, row, acc, out);
         }
-        if (a.rowLast > row) {
+        if (a.rowHi > row + 1) {
             ++i;
         } else {
             active[i] = active[--count];

@@ -4,7 +4,7 @@
 // for the edge cells to fill exactly. Three ways find them: the line's two
 // sides in the rows it spans whole (from single-precision bounds), a blur
 // line's fade rows where both sides share their cells, and the general way
-// from the families' bounds. Cells are [first, last], rows [lo, hi).
+// from the families' bounds.
 #pragma once
 
 #include <cstddef>
@@ -33,7 +33,7 @@ struct alignas(16) Active {
     float sideAt[4], sidePerRow[4];
     float insideCoverage;     // between the sides
     std::uint32_t insideLog;  // its fixed-point log
-    std::int32_t sidesLo, sidesHi, rowLast;
+    std::int32_t sidesLo, sidesHi, rowHi;  // its side rows, and where the sweep drops it
     std::uint32_t shape;
     std::uint16_t leftMask, rightMask;
 };

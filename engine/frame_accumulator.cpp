@@ -108,30 +108,30 @@ void FrameAccumulator::PlanPieces() {
     pieces_.clear();
     for (std::uint32_t i = 0; i < lines_.shapes.size(); ++i) {
         const fill::Shape& shape = lines_.shapes[i];
-        std::int32_t first = shape.rowFirst, last = shape.rowLast;
-        farField_.KeepRows(lines_, i, first, last);
-        auto piece = [&](std::int32_t lo, std::int32_t hi) {  // rows [lo, hi] within the kept ones
-            lo = std::max(lo, first);
-            hi = std::min(hi, last);
-            if (lo <= hi) pieces_.push_back(Piece{i, lo, hi});
+        std::int32_t keptLo = shape.rowLo, keptHi = shape.rowHi;
+        farField_.KeepRows(lines_, i, keptLo, keptHi);
+        auto piece = [&](std::int32_t lo, std::int32_t hi) {  // within the kept rows
+            lo = std::max(lo, keptLo);
+            hi = std::min(hi, keptHi);
+            if (lo < hi) pieces_.push_back(Piece{i, lo, hi});
         };
         const std::int32_t hideLo = hidden_[i].lo, hideHi = hidden_[i].hi;
         if (hideHi > hideLo) {
-            piece(shape.rowFirst, hideLo - 1);
-            piece(hideHi, shape.rowLast);
+            piece(shape.rowLo, hideLo);
+            piece(hideHi, shape.rowHi);
         } else {
-            piece(shape.rowFirst, shape.rowLast);
+            piece(shape.rowLo, shape.rowHi);
         }
     }
     const std::int32_t height = surface_->height;
     startOf_.assign(static_cast<std::size_t>(height) + 1, 0u);
-    for (const Piece& p : pieces_) ++startOf_[static_cast<std::size_t>(p.first) + 1];
+    for (const Piece& p : pieces_) ++startOf_[static_cast<std::size_t>(p.lo) + 1];
     for (std::int32_t r = 0; r < height; ++r) {
         startOf_[static_cast<std::size_t>(r) + 1] += startOf_[static_cast<std::size_t>(r)];
     }
     order_.resize(pieces_.size());
     next_.assign(startOf_.begin(), startOf_.end() - 1);
-    for (std::uint32_t i = 0; i < pieces_.size(); ++i) order_[next_[static_cast<std::size_t>(pieces_[i].first)]++] = i;
+    for (std::uint32_t i = 0; i < pieces_.size(); ++i) order_[next_[static_cast<std::size_t>(pieces_[i].lo)]++] = i;
 }
 
 void FrameAccumulator::KeptCells(std::int32_t row, std::int32_t& keepFrom, std::int32_t& keepTo) const {
@@ -199,15 +199,15 @@ void FrameAccumulator::Sweep() {
         std::int32_t keepFrom, keepTo;
         KeptCells(row, keepFrom, keepTo);
         std::uint32_t* pixels = surface_->bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
-        const bool pieceStarts = nextPiece < order_.size() && pieces_[order_[nextPiece]].first == row;
+        const bool pieceStarts = nextPiece < order_.size() && pieces_[order_[nextPiece]].lo == row;
         if (keepFrom >= keepTo && active_.empty() && !pieceStarts) {
             fill::FillPixels(pixels, width, pixelTable_.Opaque());  // no line here, and all of it opaque
             continue;
         }
-        while (nextPiece < order_.size() && pieces_[order_[nextPiece]].first == row) {
+        while (nextPiece < order_.size() && pieces_[order_[nextPiece]].lo == row) {
             const Piece& p = pieces_[order_[nextPiece++]];
             active_.push_back(spans_.Actives()[p.shape]);
-            active_.back().rowLast = p.last;
+            active_.back().rowHi = p.hi;
         }
         if (clusters_.size() < 3 * active_.size()) clusters_.resize(3 * active_.size());
         const fill::Cluster* end = spans_.Row(active_, row, acc, clusters_.data());

@@ -11,8 +11,8 @@
 // cache, and the finished row is stored into the surface once (which
 // replaces the clear).
 //
-// Glossary (rows are half-open [lo, hi) throughout; cells of a cluster are
-// [first, last]):
+// Glossary. Runs of rows are half-open, [lo, hi), throughout; the cells of
+// a cluster are [first, last].
 // - shape: one line of the frame as the fill sees it, its triangles of all
 //   passes as one weighted figure (fill_line_shapes). The blur's passes draw
 //   the same line nested (same corners, tips further out), so a line's alpha
@@ -97,9 +97,9 @@ public:
     const FillStats& Stats() const noexcept { return stats_; }
 
 private:
-    struct Piece {  // rows [first, last] of a shape that the sweep visits
+    struct Piece {  // rows of a shape that the sweep visits
         std::uint32_t shape;
-        std::int32_t first, last;
+        std::int32_t lo, hi;
     };
 
     void BuildShapes();
