@@ -3,8 +3,8 @@
 // opaque. The general way collects the members' pieces and sums their areas
 // (CellCoverage); its vector kernels do a plain line's one or two pieces
 // and a blur line's members four at a time without leaving the registers.
-// The seam for the blur's fade: every cluster's members are read here and
-// nowhere else.
+// A blur line's fade cells are filled by Grouped, or by General where a
+// piece crosses a side of the picture or the vector code is off.
 #pragma once
 
 #include <cstddef>
