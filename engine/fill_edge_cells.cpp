@@ -17,6 +17,33 @@ namespace {
 // touch no more.
 constexpr std::int32_t kGroupCells = 4;
 
+// The shapes and edges of open clusters are far apart in memory: ask for
+// them a few clusters ahead.
+QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const Cluster* clusters, const std::uint32_t* list,
+                                    std::size_t i, std::size_t count) {
+    if (i + 4 < count) {
+        const Cluster& ahead = clusters[list[i + 4]];
+        if ((ahead.mask & kPlainShape) != 0) {
+            const Edge* edges = lines.plainEdges.data() + 3 * static_cast<std::size_t>(ahead.shape);
+            _mm_prefetch(reinterpret_cast<const char*>(edges), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(edges + 3) - 1, _MM_HINT_T0);
+        } else {
+            _mm_prefetch(reinterpret_cast<const char*>(&lines.shapes[ahead.shape]), _MM_HINT_T0);
+        }
+    }
+    if (i + 2 < count && (clusters[list[i + 2]].mask & kPlainShape) == 0) {
+        const Cluster& ahead = clusters[list[i + 2]];
+        const Shape& shape = lines.shapes[ahead.shape];
+        for (std::uint32_t e = 0; e < 3; ++e) {
+            if ((ahead.mask & (1u << e)) == 0) continue;
+            const Family& f = shape.family[e];
+            const char* from = reinterpret_cast<const char*>(lines.groups.Group(f.groupsBegin));
+            const char* to = reinterpret_cast<const char*>(lines.groups.Group(f.groupsEnd));
+            for (const char* p = from; p < to; p += 64) _mm_prefetch(p, _MM_HINT_T0);
+        }
+    }
+}
+
 // Adds the logs of four cells' coverages to the first `lanes` of them that
 // are not opaque yet, without a branch per cell, which would mostly guess
 // wrong; the other cells, which must be readable, add 0.
@@ -144,7 +171,9 @@ void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vector
 void EdgeCells::Row(const Cluster* clusters, const std::uint32_t* list, std::size_t count, std::int32_t row,
                     std::uint32_t* acc, bool skipOpaque) {
     for (std::size_t i = 0; i < count; ++i) {
-        Prefetch(clusters, list, i, count);
+#if QV_FILL_SSE2
+        PrefetchAhead(*lines_, clusters, list, i, count);
+#endif
         // In a frame dense enough to saturate, earlier clusters' edges often
         // make a cluster's cells opaque after the open cells were counted; a
         // sparse frame is spared the look.
@@ -166,36 +195,6 @@ void EdgeCells::Row(const Cluster* clusters, const std::uint32_t* list, std::siz
 #endif
         General(c, row, acc);
     }
-}
-
-// The shapes and edges of open clusters are far apart in memory: ask for
-// them a few clusters ahead.
-void EdgeCells::Prefetch(const Cluster* clusters, const std::uint32_t* list, std::size_t i, std::size_t count) const {
-#if QV_FILL_SSE2
-    if (i + 4 < count) {
-        const Cluster& ahead = clusters[list[i + 4]];
-        if ((ahead.mask & kPlainShape) != 0) {
-            const Edge* edges = lines_->plainEdges.data() + 3 * static_cast<std::size_t>(ahead.shape);
-            _mm_prefetch(reinterpret_cast<const char*>(edges), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(edges + 3) - 1, _MM_HINT_T0);
-        } else {
-            _mm_prefetch(reinterpret_cast<const char*>(&lines_->shapes[ahead.shape]), _MM_HINT_T0);
-        }
-    }
-    if (i + 2 < count && (clusters[list[i + 2]].mask & kPlainShape) == 0) {
-        const Cluster& ahead = clusters[list[i + 2]];
-        const Shape& shape = lines_->shapes[ahead.shape];
-        for (std::uint32_t e = 0; e < 3; ++e) {
-            if ((ahead.mask & (1u << e)) == 0) continue;
-            const Family& f = shape.family[e];
-            const char* from = reinterpret_cast<const char*>(lines_->groups.Group(f.groupsBegin));
-            const char* to = reinterpret_cast<const char*>(lines_->groups.Group(f.groupsEnd));
-            for (const char* p = from; p < to; p += 64) _mm_prefetch(p, _MM_HINT_T0);
-        }
-    }
-#else
-    (void)clusters, (void)list, (void)i, (void)count;
-#endif
 }
 
 void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* acc) {

@@ -30,7 +30,6 @@ public:
 
 private:
     void General(const Cluster& c, std::int32_t row, std::uint32_t* acc);
-    void Prefetch(const Cluster* clusters, const std::uint32_t* list, std::size_t i, std::size_t count) const;
     bool Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc);
     template <bool kInterior>
     bool Grouped(const Cluster& c, std::int32_t row, std::uint32_t* acc);
