@@ -19,8 +19,8 @@ constexpr std::int32_t kGroupCells = 4;
 
 // The shapes and edges of open clusters are far apart in memory: ask for
 // them a few clusters ahead.
-QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const Cluster* clusters, const std::uint32_t* list,
-                                    std::size_t i, std::size_t count) {
+QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const Cluster* clusters,
+                                    const std::uint32_t* list, std::size_t i, std::size_t count) {
     if (i + 4 < count) {
         const Cluster& ahead = clusters[list[i + 4]];
         if ((ahead.mask & kPlainShape) != 0) {
@@ -52,9 +52,10 @@ QV_ALWAYS_INLINE void AddLogsOfFour(std::uint32_t* cell, __m128 coverage, const 
     const __m128 one = _mm_set1_ps(1.0f);
     coverage = _mm_min_ps(one, _mm_max_ps(_mm_setzero_ps(), coverage));
     alignas(16) std::int32_t index[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(index),
-                    _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, _mm_set1_ps(static_cast<float>(kCoverageSteps))),
-                                                _mm_set1_ps(0.5f))));
+    _mm_store_si128(
+        reinterpret_cast<__m128i*>(index),
+        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, _mm_set1_ps(static_cast<float>(kCoverageSteps))),
+                                    _mm_set1_ps(0.5f))));
     const __m128i logs = _mm_setr_epi32(static_cast<int>(logOf[index[0]]), static_cast<int>(logOf[index[1]]),
                                         static_cast<int>(logOf[index[2]]), static_cast<int>(logOf[index[3]]));
     const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell));
@@ -67,7 +68,8 @@ QV_ALWAYS_INLINE void AddLogsOfFour(std::uint32_t* cell, __m128 coverage, const 
 // G(u) the ramp of a piece, c gets h G(c + 1), c + 1 gets h (G(c + 2) -
 // G(c + 1)) and the cells beyond h: as differences, three values from c on,
 // added to the signed-area cells `local`.
-QV_ALWAYS_INLINE void AddNarrowPieces(__m128 lo, __m128 hi, __m128 h, __m128 live, __m128i cellLo, float* local) {
+QV_ALWAYS_INLINE void AddNarrowPieces(__m128 lo, __m128 hi, __m128 h, __m128 live, __m128i cellLo,
+                                      float* local) {
     const __m128 one = _mm_set1_ps(1.0f);
     const Ramps ramp = Ramps::Of(lo, hi);
     const __m128 u1 = _mm_add_ps(_mm_cvtepi32_ps(cellLo), one);
@@ -116,8 +118,8 @@ QV_ALWAYS_INLINE void AddNarrowPieces(__m128 lo, __m128 hi, __m128 h, __m128 liv
 // Four members' pieces of any width: their areas into `out` over the cells
 // where a live piece lies, kGroupCells at a time, and their whole height
 // into `local` right of those cells.
-QV_ALWAYS_INLINE void AddWidePieces(__m128 lo, __m128 hi, __m128 h, __m128 live, std::int32_t cells, float* out,
-                                    float* local) {
+QV_ALWAYS_INLINE void AddWidePieces(__m128 lo, __m128 hi, __m128 h, __m128 live, std::int32_t cells,
+                                    float* out, float* local) {
     const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
     const __m128 big = _mm_set1_ps(1e30f);
     __m128 mn = _mm_or_ps(_mm_and_ps(live, lo), _mm_andnot_ps(live, big));
@@ -280,16 +282,25 @@ bool EdgeCells::Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
             const __m128 right = _mm_add_ps(left, one);
             __m128 coverage = _mm_set1_ps(base);
             for (int k = 0; k < kPieces; ++k) {
-                coverage = _mm_add_ps(coverage, _mm_mul_ps(h[k], _mm_sub_ps(ramp[k].At(right), ramp[k].At(left))));
+                coverage =
+                    _mm_add_ps(coverage, _mm_mul_ps(h[k], _mm_sub_ps(ramp[k].At(right), ramp[k].At(left))));
             }
             AddLogsOfFour(cell + x, coverage, logOf, cells - x);
         }
     };
     switch (pieces.count) {
-        case 0: fill(std::integral_constant<int, 0>{}); break;
-        case 1: fill(std::integral_constant<int, 1>{}); break;
-        case 2: fill(std::integral_constant<int, 2>{}); break;
-        default: fill(std::integral_constant<int, 3>{}); break;
+        case 0:
+            fill(std::integral_constant<int, 0>{});
+            break;
+        case 1:
+            fill(std::integral_constant<int, 1>{});
+            break;
+        case 2:
+            fill(std::integral_constant<int, 2>{});
+            break;
+        default:
+            fill(std::integral_constant<int, 3>{});
+            break;
     }
     return true;
 }
@@ -346,15 +357,16 @@ bool EdgeCells::Grouped(const Cluster& c, std::int32_t row, std::uint32_t* acc) 
             }
             const __m128 live = _mm_cmpneq_ps(h, zero);
             if constexpr (!kInterior) {
-                const __m128 across = _mm_or_ps(_mm_and_ps(_mm_cmplt_ps(lo, leftSide), _mm_cmpgt_ps(hi, leftSide)),
-                                                _mm_and_ps(_mm_cmplt_ps(lo, rightSide), _mm_cmpgt_ps(hi, rightSide)));
+                const __m128 across =
+                    _mm_or_ps(_mm_and_ps(_mm_cmplt_ps(lo, leftSide), _mm_cmpgt_ps(hi, leftSide)),
+                              _mm_and_ps(_mm_cmplt_ps(lo, rightSide), _mm_cmpgt_ps(hi, rightSide)));
                 if (_mm_movemask_ps(_mm_and_ps(live, across)) != 0) return false;
                 if (_mm_movemask_ps(live) == 0) continue;
             }
             const __m128i cellLo = _mm_cvttps_epi32(lo), cellHi = _mm_cvttps_epi32(hi);
             const __m128 inside = _mm_and_ps(_mm_cmpge_ps(lo, zero), _mm_cmplt_ps(hi, inCells));
-            const __m128 narrow =
-                _mm_and_ps(inside, _mm_castsi128_ps(_mm_cmplt_epi32(_mm_sub_epi32(cellHi, cellLo), _mm_set1_epi32(2))));
+            const __m128 narrow = _mm_and_ps(
+                inside, _mm_castsi128_ps(_mm_cmplt_epi32(_mm_sub_epi32(cellHi, cellLo), _mm_set1_epi32(2))));
             if (_mm_movemask_ps(_mm_andnot_ps(narrow, live)) == 0) {
                 AddNarrowPieces(lo, hi, h, live, cellLo, local);
             } else {

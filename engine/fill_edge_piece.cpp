@@ -4,7 +4,8 @@
 
 namespace qv::fill {
 
-void AccumulatePiece(float* cover, double x0, double x1, double dy, std::int32_t& lo, std::int32_t& hi) noexcept {
+void AccumulatePiece(float* cover, double x0, double x1, double dy, std::int32_t& lo,
+                     std::int32_t& hi) noexcept {
     if (x0 > x1) std::swap(x0, x1);
     const int c0 = static_cast<int>(x0);
     const int c1 = static_cast<int>(x1);

@@ -43,8 +43,8 @@ struct ClusterPieces {
 // picture's columns [0, width] into the base, right of them nowhere, inside
 // them as a piece. A piece across a side of the picture must be split by
 // the caller: then it returns false with the piece in x0, x1, dy.
-inline bool SortPiece(const Edge& edge, double y0, double y1, double width, double origin, ClusterPieces& pieces,
-                      double& x0, double& x1, double& dy) noexcept {
+inline bool SortPiece(const Edge& edge, double y0, double y1, double width, double origin,
+                      ClusterPieces& pieces, double& x0, double& x1, double& dy) noexcept {
     if (!edge.PieceIn(y0, y1, x0, x1, dy)) return true;
     const double xMin = std::min(x0, x1), xMax = std::max(x0, x1);
     if (xMax <= 0.0) {
@@ -65,7 +65,8 @@ inline bool SortPiece(const Edge& edge, double y0, double y1, double width, doub
 // A piece of edge inside one row and within [0, width]: each cell it crosses
 // gets the part of dy that lies to the cell's right, its neighbour the rest.
 // [lo, hi) grows to hold the cells written, hi one past the last.
-void AccumulatePiece(float* cover, double x0, double x1, double dy, std::int32_t& lo, std::int32_t& hi) noexcept;
+void AccumulatePiece(float* cover, double x0, double x1, double dy, std::int32_t& lo,
+                     std::int32_t& hi) noexcept;
 
 // One row piece of an edge that overlaps [0, width): split where it crosses
 // the picture's sides, then clamp, so that area left of the picture lands

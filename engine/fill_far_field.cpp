@@ -58,7 +58,8 @@ double FarField::Find(const LineShapes& lines, double centreX, double centreY, d
     centreX_ = centreX;
     centreY_ = centreY;
     const double farthest =
-        std::max(std::hypot(std::max(centreX, width - centreX), std::max(centreY, height - centreY)), kRadiusTolerance);
+        std::max(std::hypot(std::max(centreX, width - centreX), std::max(centreY, height - centreY)),
+                 kRadiusTolerance);
     CollectArcs(lines, farthest);
     FindReach(width, height, farthest);
     if (arcs_.empty()) return radius_;

@@ -24,7 +24,8 @@ public:
 
     // Narrows a shape's rows [lo, hi) to those where it comes within the
     // saturated radius (and a pixel's diagonal more) of the centre.
-    void KeepRows(const LineShapes& lines, std::uint32_t shapeIndex, std::int32_t& lo, std::int32_t& hi) const;
+    void KeepRows(const LineShapes& lines, std::uint32_t shapeIndex, std::int32_t& lo,
+                  std::int32_t& hi) const;
 
 private:
     struct RingSide {
@@ -48,7 +49,7 @@ private:
     std::vector<RingSide> sides_;
     std::vector<RingArc> arcs_;  // the lines whose insides widen outward
     std::vector<std::uint32_t> sums_;
-    std::vector<double> reach_;  // per angular bin: how far from the centre the picture reaches
+    std::vector<double> reach_;         // per angular bin: how far from the centre the picture reaches
     std::array<double, 4> reachKey_{};  // the centre and size reach_ was found for
 };
 

@@ -45,8 +45,8 @@ void LineShapes::Clear() {
     corners.clear();
 }
 
-bool LineShapes::AddFamily(Family& f, int e, const Triangle* const* members, std::size_t count, const float* weights,
-                           std::int32_t height) {
+bool LineShapes::AddFamily(Family& f, int e, const Triangle* const* members, std::size_t count,
+                           const float* weights, std::int32_t height) {
     f.begin = static_cast<std::uint32_t>(edges.size());
     // Room for every member's edge at once, trimmed to those there are.
     edges.resize(f.begin + count);
@@ -109,7 +109,8 @@ void LineShapes::GroupMembers(Family& f, std::int32_t height) {
                     static_cast<float>(std::clamp(d.yTop, -kRowMargin, lim)),
                     static_cast<float>(std::clamp(d.yBottom, -kRowMargin, lim)), d.weight);
     }
-    while ((groups.size() - f.groupsBegin) % MemberGroups::kLanes != 0) groups.Push(0.0f, 0.0f, -8.0f, -8.0f, 0.0f);
+    while ((groups.size() - f.groupsBegin) % MemberGroups::kLanes != 0)
+        groups.Push(0.0f, 0.0f, -8.0f, -8.0f, 0.0f);
     f.groupsEnd = static_cast<std::uint32_t>(groups.size());
 }
 
@@ -150,7 +151,8 @@ void LineShapes::AddOutline(const Triangle* const* members, std::size_t count, c
     outlines.push_back(o);
 }
 
-void LineShapes::Add(const Triangle* const* members, std::size_t count, const float* weights, std::int32_t height) {
+void LineShapes::Add(const Triangle* const* members, std::size_t count, const float* weights,
+                     std::int32_t height) {
     Shape shape{};
     shape.members = static_cast<std::uint32_t>(count);
     double top = 1e300, bottom = -1e300;

@@ -51,9 +51,9 @@ struct Family {
     RowLine fastLow, fastHigh;
     // In any row they lie within [anyLow, anyHigh] (r from activeLo).
     RowLine anyLow, anyHigh;
-    float height = 0;  // signed weighted height of a whole row
+    float height = 0;                              // signed weighted height of a whole row
     std::uint32_t groupsBegin = 0, groupsEnd = 0;  // its members in LineShapes::groups, padded to fours
-    float yRef = 0;    // the row the grouped members' x is kept at
+    float yRef = 0;                                // the row the grouped members' x is kept at
     bool Empty() const noexcept { return begin == end; }
 };
 

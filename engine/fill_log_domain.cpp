@@ -32,7 +32,8 @@ const std::vector<std::uint8_t>& AlphaTable() {
 void PixelTable::SetColour(std::uint32_t rgb) {
     const std::uint32_t r = (rgb >> 16) & 0xFFu, g = (rgb >> 8) & 0xFFu, b = rgb & 0xFFu;
     for (std::uint32_t a = 0; a < 256; ++a) {
-        byAlpha_[a] = (a << 24) | (((r * a + 127) / 255) << 16) | (((g * a + 127) / 255) << 8) | ((b * a + 127) / 255);
+        byAlpha_[a] =
+            (a << 24) | (((r * a + 127) / 255) << 16) | (((g * a + 127) / 255) << 8) | ((b * a + 127) / 255);
     }
     const std::uint8_t* alphaOf = AlphaTable().data();
     bySum_.resize(kSaturated / kSumStep + 1);

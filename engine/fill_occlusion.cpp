@@ -54,7 +54,8 @@ struct Cover {  // a neighbour that covers one side of a shape in rows [lo, hi)
 };
 
 // The longest run of rows where a left and a right cover meet over the shape.
-HiddenRows BestPair(const std::vector<Active>& actives, const Cover* left, int lefts, const Cover* right, int rights) {
+HiddenRows BestPair(const std::vector<Active>& actives, const Cover* left, int lefts, const Cover* right,
+                    int rights) {
     HiddenRows best{0, 0};
     for (int p = 0; p < lefts; ++p) {
         for (int q = 0; q < rights; ++q) {
@@ -83,12 +84,14 @@ void FindHiddenRows(const std::vector<Active>& actives, std::vector<HiddenRows>&
         int lefts = 0, rights = 0;
         for (std::int64_t d = -kOccluderReach; d <= kOccluderReach; ++d) {
             const auto count = static_cast<std::int64_t>(n);
-            const auto j = static_cast<std::size_t>(((static_cast<std::int64_t>(i) + d) % count + count) % count);
+            const auto j =
+                static_cast<std::size_t>(((static_cast<std::int64_t>(i) + d) % count + count) % count);
             if (d == 0 || j == i) continue;
             const Active& b = actives[j];
             if (b.insideLog < kSaturated) continue;
             std::int32_t lo = std::max(a.sidesLo, b.sidesLo), hi = std::min(a.sidesHi, b.sidesHi);
-            if (hidden[j].hi > hidden[j].lo) CutAway(hidden[j].lo, hidden[j].hi, lo, hi);  // rows where b is drawn
+            if (hidden[j].hi > hidden[j].lo)
+                CutAway(hidden[j].lo, hidden[j].hi, lo, hi);  // rows where b is drawn
             if (lo >= hi) continue;
             // b's inside begins a cell before a's does, or ends a cell after.
             std::int32_t leftLo = lo, leftHi = hi, rightLo = lo, rightHi = hi;

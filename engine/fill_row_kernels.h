@@ -47,7 +47,8 @@ inline bool AllSaturated(const std::uint32_t* acc, std::int32_t first, std::int3
     return true;
 }
 
-inline void FillPixels(std::uint32_t* pixels, std::int32_t count, std::uint32_t value, std::int32_t from = 0) noexcept {
+inline void FillPixels(std::uint32_t* pixels, std::int32_t count, std::uint32_t value,
+                       std::int32_t from = 0) noexcept {
     for (std::int32_t x = from; x < count; ++x) pixels[x] = value;
 }
 
@@ -71,8 +72,8 @@ inline void ResolveCellsFrom(std::uint32_t* acc, std::uint32_t* pixels, std::int
 
 // Sums [0, count) to pixels through the table by sum (opaque from
 // saturation on), clearing the sums for the next row.
-inline void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t count, const std::uint32_t* bySum,
-                         std::uint32_t opaque) noexcept {
+inline void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t count,
+                         const std::uint32_t* bySum, std::uint32_t opaque) noexcept {
     LastPixel last;
     ResolveCellsFrom(acc, pixels, 0, count, bySum, opaque, last);
 }
@@ -85,7 +86,8 @@ namespace sse2 {
 inline std::uint32_t SumOf(const std::uint32_t* p, std::int32_t n) noexcept {
     std::int32_t i = 0;
     __m128i four = _mm_setzero_si128();
-    for (; i + 4 <= n; i += 4) four = _mm_add_epi32(four, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+    for (; i + 4 <= n; i += 4)
+        four = _mm_add_epi32(four, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
     return scalar::SumOf(p, n, i, HorizontalSum(four));
 }
 
@@ -149,8 +151,8 @@ inline void FillPixels(std::uint32_t* pixels, std::int32_t count, std::uint32_t 
     scalar::FillPixels(pixels, count, value, x);
 }
 
-inline void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t count, const std::uint32_t* bySum,
-                         std::uint32_t opaque) noexcept {
+inline void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t count,
+                         const std::uint32_t* bySum, std::uint32_t opaque) noexcept {
     // Runs of one value (empty, opaque, or a line's inside), four at a time,
     // streamed past the cache once the row reaches a 16-byte boundary.
     scalar::LastPixel last;

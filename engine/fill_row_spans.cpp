@@ -91,7 +91,8 @@ Active RowSpans::MakeActive(std::uint32_t shapeIndex) const {
     const double rows = a.sidesHi - a.sidesLo;
     for (int k = 0; k < 2; ++k) {
         const Family& f = shape.family[side[k]];
-        if (!SingleSide(f.fastLow, f.fastHigh, a.sidesLo - f.fastLo, rows, a.sideAt + 2 * k, a.sidePerRow + 2 * k)) {
+        if (!SingleSide(f.fastLow, f.fastHigh, a.sidesLo - f.fastLo, rows, a.sideAt + 2 * k,
+                        a.sidePerRow + 2 * k)) {
             a.sidesLo = a.sidesHi = 0;  // far or steep beyond single precision: the general way
             return a;
         }
@@ -126,7 +127,8 @@ Fade RowSpans::MakeFade(std::uint32_t shapeIndex) const {
     const Family* side[2] = {&l, &r};
     for (int k = 0; k < 2; ++k) {
         const Family& f = *side[k];
-        if (!SingleSide(f.anyLow, f.anyHigh, lo - f.activeLo, hi - lo, fade.sideAt + 2 * k, fade.sidePerRow + 2 * k)) {
+        if (!SingleSide(f.anyLow, f.anyHigh, lo - f.activeLo, hi - lo, fade.sideAt + 2 * k,
+                        fade.sidePerRow + 2 * k)) {
             return Fade{};
         }
     }
@@ -167,12 +169,14 @@ inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint3
     float b[4];
     std::int32_t cell[4];
 #if QV_FILL_SSE2
-    const __m128 at = _mm_add_ps(_mm_load_ps(a.sideAt), _mm_mul_ps(_mm_set1_ps(r), _mm_load_ps(a.sidePerRow)));
+    const __m128 at =
+        _mm_add_ps(_mm_load_ps(a.sideAt), _mm_mul_ps(_mm_set1_ps(r), _mm_load_ps(a.sidePerRow)));
     _mm_storeu_ps(b, at);
     // Cells in [-1, width]: -1 left of the picture, width right of it.
     const __m128 clamped = _mm_min_ps(_mm_max_ps(at, _mm_set1_ps(-1.0f)), _mm_set1_ps(w));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(cell),
-                     _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(clamped, _mm_set1_ps(1.0f))), _mm_set1_epi32(1)));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(cell),
+        _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(clamped, _mm_set1_ps(1.0f))), _mm_set1_epi32(1)));
 #else
     for (int i = 0; i < 4; ++i) {
         b[i] = a.sideAt[i] + r * a.sidePerRow[i];
@@ -181,7 +185,8 @@ inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint3
 #endif
     const float lowL = b[0], highL = b[1], lowR = b[2], highR = b[3];
     if (highR <= 0.0f || lowL >= w) return out;  // wholly left or right of the picture
-    if (lowR < lowL || highR < highL) return GeneralRow(a.shape, row, acc, out);  // let the general way sort them
+    if (lowR < lowL || highR < highL)
+        return GeneralRow(a.shape, row, acc, out);  // let the general way sort them
     const std::int32_t firstL = cell[0], lastL = cell[1], firstR = cell[2], lastR = cell[3];
     if (firstR <= lastL) {
         *out++ = Cluster{a.shape, std::max(firstL, 0), std::min(std::max(lastL, lastR), width - 1), 0.0f,
@@ -204,7 +209,8 @@ inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint3
 // line is thin near its tips), and then the shape is one cluster with no
 // inside span, which needs none of the general way's sums. Anything else
 // goes the general way.
-Cluster* RowSpans::FadeRow(const Active& a, const Fade& fade, std::int32_t row, std::uint32_t* acc, Cluster* out) {
+Cluster* RowSpans::FadeRow(const Active& a, const Fade& fade, std::int32_t row, std::uint32_t* acc,
+                           Cluster* out) {
     const float r = static_cast<float>(row - fade.lo);
     const float w = static_cast<float>(width_);
     float b[4];
@@ -311,7 +317,8 @@ float RowSpans::RowHeight(const Family& f, std::int32_t row) const {
     }
 #endif
     for (; m < f.groupsEnd; ++m) {
-        const float part = std::min(y1, groups.At(m, MemberGroups::kBottom)) - std::max(y0, groups.At(m, MemberGroups::kTop));
+        const float part = std::min(y1, groups.At(m, MemberGroups::kBottom)) -
+                           std::max(y0, groups.At(m, MemberGroups::kTop));
         if (part > 0.0f) h += part * groups.At(m, MemberGroups::kWeight);
     }
     return h;

@@ -31,8 +31,8 @@ struct alignas(16) Active {
     // Left side low and high x, right side low and high x at sidesLo, and
     // their change per row, widened for single precision.
     float sideAt[4], sidePerRow[4];
-    float insideCoverage;     // between the sides
-    std::uint32_t insideLog;  // its fixed-point log
+    float insideCoverage;                  // between the sides
+    std::uint32_t insideLog;               // its fixed-point log
     std::int32_t sidesLo, sidesHi, rowHi;  // its side rows, and where the sweep drops it
     std::uint32_t shape;
     std::uint16_t leftMask, rightMask;
@@ -43,8 +43,8 @@ struct alignas(16) Active {
 // third family is away. There the two sides' bounds are the chords of the
 // general way, kept in single precision like Active's.
 struct Fade {
-    std::int32_t lo = 0, hi = 0;                  // empty when lo >= hi
-    float sideAt[4] = {}, sidePerRow[4] = {};     // as Active's, from lo
+    std::int32_t lo = 0, hi = 0;               // empty when lo >= hi
+    float sideAt[4] = {}, sidePerRow[4] = {};  // as Active's, from lo
 };
 
 class RowSpans {

@@ -54,7 +54,9 @@ public:
     explicit BelowLimit(std::uint32_t limit) noexcept
         : bias_(_mm_set1_epi32(static_cast<int>(0x80000000u))),
           limit_(_mm_set1_epi32(static_cast<int>(limit ^ 0x80000000u))) {}
-    __m128i operator()(__m128i sums) const noexcept { return _mm_cmplt_epi32(_mm_xor_si128(sums, bias_), limit_); }
+    __m128i operator()(__m128i sums) const noexcept {
+        return _mm_cmplt_epi32(_mm_xor_si128(sums, bias_), limit_);
+    }
 
 private:
     __m128i bias_, limit_;
@@ -66,14 +68,16 @@ private:
 struct Ramps {
     __m128 lo, hi, mid, inv;
     static Ramps Of(__m128 lo, __m128 hi) noexcept {
-        return Ramps{lo, hi, _mm_mul_ps(_mm_add_ps(lo, hi), _mm_set1_ps(0.5f)),
-                     _mm_div_ps(_mm_set1_ps(1.0f), _mm_max_ps(_mm_mul_ps(_mm_set1_ps(2.0f), _mm_sub_ps(hi, lo)),
-                                                             _mm_set1_ps(kMinTwiceWidth)))};
+        return Ramps{
+            lo, hi, _mm_mul_ps(_mm_add_ps(lo, hi), _mm_set1_ps(0.5f)),
+            _mm_div_ps(_mm_set1_ps(1.0f), _mm_max_ps(_mm_mul_ps(_mm_set1_ps(2.0f), _mm_sub_ps(hi, lo)),
+                                                     _mm_set1_ps(kMinTwiceWidth)))};
     }
     __m128 At(__m128 u) const noexcept {
         const __m128 d = _mm_max_ps(_mm_setzero_ps(), _mm_sub_ps(u, lo));
         const __m128 past = _mm_cmpge_ps(u, hi);
-        return _mm_or_ps(_mm_and_ps(past, _mm_sub_ps(u, mid)), _mm_andnot_ps(past, _mm_mul_ps(_mm_mul_ps(d, d), inv)));
+        return _mm_or_ps(_mm_and_ps(past, _mm_sub_ps(u, mid)),
+                         _mm_andnot_ps(past, _mm_mul_ps(_mm_mul_ps(d, d), inv)));
     }
 };
 

@@ -9,7 +9,8 @@
 
 namespace qv {
 
-FrameAccumulator::FrameAccumulator(Surface& surface, FillOptions options) : surface_(&surface), options_(options) {}
+FrameAccumulator::FrameAccumulator(Surface& surface, FillOptions options)
+    : surface_(&surface), options_(options) {}
 
 void FrameAccumulator::Retarget(Surface& surface) { surface_ = &surface; }
 
@@ -46,10 +47,12 @@ void FrameAccumulator::FillTriangle(const Triangle& t) {
 
 void FrameAccumulator::EndFrame() {
     if (!drawable_) return;
-    const std::size_t pixels = static_cast<std::size_t>(surface_->width) * static_cast<std::size_t>(surface_->height);
+    const std::size_t pixels =
+        static_cast<std::size_t>(surface_->width) * static_cast<std::size_t>(surface_->height);
     // Whatever the buffer holds beyond the picture is cleared as well.
     if (surface_->byteSize > pixels * 4u) {
-        std::memset(reinterpret_cast<unsigned char*>(surface_->bits) + pixels * 4u, 0, surface_->byteSize - pixels * 4u);
+        std::memset(reinterpret_cast<unsigned char*>(surface_->bits) + pixels * 4u, 0,
+                    surface_->byteSize - pixels * 4u);
     }
     if (!any_) {
         std::memset(surface_->bits, 0, pixels * 4u);
@@ -131,7 +134,8 @@ void FrameAccumulator::PlanPieces() {
     }
     order_.resize(pieces_.size());
     next_.assign(startOf_.begin(), startOf_.end() - 1);
-    for (std::uint32_t i = 0; i < pieces_.size(); ++i) order_[next_[static_cast<std::size_t>(pieces_[i].lo)]++] = i;
+    for (std::uint32_t i = 0; i < pieces_.size(); ++i)
+        order_[next_[static_cast<std::size_t>(pieces_[i].lo)]++] = i;
 }
 
 void FrameAccumulator::KeptCells(std::int32_t row, std::int32_t& keepFrom, std::int32_t& keepTo) const {
@@ -144,15 +148,18 @@ void FrameAccumulator::KeptCells(std::int32_t row, std::int32_t& keepFrom, std::
     keepFrom = keepTo = 0;
     if (dy < radius) {
         const double half = std::sqrt(radius * radius - dy * dy);
-        keepFrom = static_cast<std::int32_t>(std::clamp(std::floor(centreX_ - half), 0.0, static_cast<double>(width)));
-        keepTo = static_cast<std::int32_t>(std::clamp(std::ceil(centreX_ + half), 0.0, static_cast<double>(width)));
+        keepFrom = static_cast<std::int32_t>(
+            std::clamp(std::floor(centreX_ - half), 0.0, static_cast<double>(width)));
+        keepTo = static_cast<std::int32_t>(
+            std::clamp(std::ceil(centreX_ + half), 0.0, static_cast<double>(width)));
     }
 }
 
 // Most edge cells lie under other lines' insides: the open cells were
 // counted once, so that a cluster is tried in constant time, and the few
 // open ones are listed without a branch per cluster.
-std::size_t FrameAccumulator::OpenClusters(const fill::Cluster* end, std::int32_t keepFrom, std::int32_t keepTo) {
+std::size_t FrameAccumulator::OpenClusters(const fill::Cluster* end, std::int32_t keepFrom,
+                                           std::int32_t keepTo) {
     const fill::Cluster* clusters = clusters_.data();
     const std::uint32_t* open = open_.data();
     const std::size_t total = static_cast<std::size_t>(end - clusters);
@@ -198,7 +205,8 @@ void FrameAccumulator::Sweep() {
     for (std::int32_t row = 0; row < height; ++row) {
         std::int32_t keepFrom, keepTo;
         KeptCells(row, keepFrom, keepTo);
-        std::uint32_t* pixels = surface_->bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
+        std::uint32_t* pixels =
+            surface_->bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
         const bool pieceStarts = nextPiece < order_.size() && pieces_[order_[nextPiece]].lo == row;
         if (keepFrom >= keepTo && active_.empty() && !pieceStarts) {
             fill::FillPixels(pixels, width, pixelTable_.Opaque());  // no line here, and all of it opaque

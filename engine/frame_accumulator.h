@@ -111,7 +111,8 @@ private:
     // Lists the clusters [clusters, end) with an open cell in [keepFrom, keepTo).
     std::size_t OpenClusters(const fill::Cluster* end, std::int32_t keepFrom, std::int32_t keepTo);
     // Cells [keepFrom, keepTo) from their sums; the rest opaque.
-    void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom, std::int32_t keepTo) const;
+    void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom,
+                    std::int32_t keepTo) const;
 
     Surface* surface_;
     FillOptions options_;
@@ -134,11 +135,11 @@ private:
     std::vector<fill::HiddenRows> hidden_;  // per shape: rows it adds nothing to
     std::vector<Piece> pieces_;
     std::vector<std::uint32_t> startOf_, order_, next_;  // pieces by first row
-    std::vector<fill::Active> active_;      // the shapes crossing the current row
-    std::vector<fill::Cluster> clusters_;   // of the current row
-    std::vector<std::uint32_t> openList_;   // the clusters with an open cell
-    std::vector<std::uint32_t> acc_;        // the row being built, width + 4 cells
-    std::vector<std::uint32_t> open_;       // open cells before each cell, width + 1
+    std::vector<fill::Active> active_;                   // the shapes crossing the current row
+    std::vector<fill::Cluster> clusters_;                // of the current row
+    std::vector<std::uint32_t> openList_;                // the clusters with an open cell
+    std::vector<std::uint32_t> acc_;                     // the row being built, width + 4 cells
+    std::vector<std::uint32_t> open_;                    // open cells before each cell, width + 1
 };
 
 }  // namespace qv

@@ -27,8 +27,8 @@ void CellCoverageScalar(const float* lo, const float* hi, const float* h, std::s
     for (std::size_t k = 0; k < n; ++k) AddPiece(lo[k], hi[k], h[k], cells, out);
 }
 
-void CellCoverage(const float* lo, const float* hi, const float* h, std::size_t n, std::int32_t cells, float base,
-                  float* out) noexcept {
+void CellCoverage(const float* lo, const float* hi, const float* h, std::size_t n, std::int32_t cells,
+                  float base, float* out) noexcept {
 #if QV_FILL_SSE2
     // Four pieces at a time; a short tail goes the scalar way.
     const std::size_t vectorised = n & ~static_cast<std::size_t>(3);

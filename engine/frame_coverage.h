@@ -36,8 +36,8 @@ struct Ramp {
 };
 
 // out[c] for c in [0, cells). n pieces; lo[k] <= hi[k].
-void CellCoverage(const float* lo, const float* hi, const float* h, std::size_t n, std::int32_t cells, float base,
-                  float* out) noexcept;
+void CellCoverage(const float* lo, const float* hi, const float* h, std::size_t n, std::int32_t cells,
+                  float base, float* out) noexcept;
 
 // The same without vector instructions: what non-x86 builds use, and what
 // the vector form is tested against.

@@ -43,7 +43,8 @@ TEST(RowKernels, PlainAndVectorTwinsAgreeOnAwkwardLengths) {
             EXPECT_EQ(openA, openB) << "open counts, n " << n << " start " << start;
             for (std::int32_t first = start; first < start + n; ++first) {
                 for (std::int32_t last = first; last < start + n; ++last) {
-                    EXPECT_EQ(sse2::AllSaturated(a.data(), first, last), scalar::AllSaturated(a.data(), first, last))
+                    EXPECT_EQ(sse2::AllSaturated(a.data(), first, last),
+                              scalar::AllSaturated(a.data(), first, last))
                         << "[" << first << ", " << last << "]";
                 }
             }
@@ -108,9 +109,12 @@ TEST(EdgePiece, SortsPiecesLeftInsideRightAndAcross) {
     // Edges over rows 0 to 2 (slope 1), cut to the row [1, 2], width 8, cluster from cell 3.
     EXPECT_TRUE(SortPiece(Edge{0.0, 2.0, -5.0, 1.0, 0.5f}, 1.0, 2.0, 8.0, 3.0, pieces, x0, x1, dy));  // left
     EXPECT_TRUE(SortPiece(Edge{0.0, 2.0, 9.0, 1.0, 0.5f}, 1.0, 2.0, 8.0, 3.0, pieces, x0, x1, dy));   // right
-    EXPECT_TRUE(SortPiece(Edge{0.0, 2.0, 3.0, 1.0, -1.0f}, 1.0, 2.0, 8.0, 3.0, pieces, x0, x1, dy));  // inside
-    EXPECT_TRUE(SortPiece(Edge{3.0, 4.0, 3.0, 1.0, 1.0f}, 1.0, 2.0, 8.0, 3.0, pieces, x0, x1, dy));   // other rows
-    EXPECT_FALSE(SortPiece(Edge{0.0, 2.0, 6.5, 1.0, 1.0f}, 1.0, 2.0, 8.0, 3.0, pieces, x0, x1, dy));  // across
+    EXPECT_TRUE(
+        SortPiece(Edge{0.0, 2.0, 3.0, 1.0, -1.0f}, 1.0, 2.0, 8.0, 3.0, pieces, x0, x1, dy));  // inside
+    EXPECT_TRUE(
+        SortPiece(Edge{3.0, 4.0, 3.0, 1.0, 1.0f}, 1.0, 2.0, 8.0, 3.0, pieces, x0, x1, dy));  // other rows
+    EXPECT_FALSE(
+        SortPiece(Edge{0.0, 2.0, 6.5, 1.0, 1.0f}, 1.0, 2.0, 8.0, 3.0, pieces, x0, x1, dy));  // across
     EXPECT_DOUBLE_EQ(x0, 7.5);
     EXPECT_DOUBLE_EQ(x1, 8.5);
     EXPECT_FLOAT_EQ(pieces.base, 0.75f);
