@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "frame_composer.h"
-#include "previous_frame_accumulator.h"
 #include "rasteriser.h"
 #include "triangle_recorder.h"
 
@@ -75,20 +74,6 @@ void BM_RenderFrame(benchmark::State& state, Scenario s) {
     qv::FrameScratch scratch;
     for (auto _ : state) {
         qv::RenderFrame(qv::kNewPatternSelector, e, random, p.surface, constantAlpha, scratch);
-        benchmark::DoNotOptimize(p.pixels.data());
-        benchmark::ClobberMemory();
-    }
-}
-
-// The frame fill before the row sweep (a copy kept in the benchmark).
-void BM_PreviousFill(benchmark::State& state, Scenario s) {
-    const qv::EffectSettings e = SettingsFor(s);
-    qv::RandomSource random = SourceFor(e);
-    Picture p(s);
-    std::uint8_t constantAlpha = 0;
-    for (auto _ : state) {
-        qv::previous::FrameAccumulator sink(p.surface);
-        qv::RenderFrame(qv::kNewPatternSelector, e, random, s.width, s.height, constantAlpha, sink);
         benchmark::DoNotOptimize(p.pixels.data());
         benchmark::ClobberMemory();
     }
@@ -187,12 +172,12 @@ std::string Times(double num, double den) {
     return buf;
 }
 
-void PrintTable(const std::map<std::string, double>& m, bool withReference, bool withPrevious) {
+void PrintTable(const std::map<std::string, double>& m, bool withReference) {
     const double floor1080 = Find(m, "floor/1920x1080");
     const double plain = Find(m, "RenderFrame/density500");
-    std::printf("\n| Frame | RenderFrame ms | cairo ms | cairo / RenderFrame |%s%s Measure | Goal |\n",
-                withPrevious ? " previous fill ms |" : "", withReference ? " reference rasteriser ms |" : "");
-    std::printf("|---|---:|---:|---:|%s%s---:|---|\n", withPrevious ? "---:|" : "", withReference ? "---:|" : "");
+    std::printf("\n| Frame | RenderFrame ms | cairo ms | cairo / RenderFrame |%s Measure | Goal |\n",
+                withReference ? " reference rasteriser ms |" : "");
+    std::printf("|---|---:|---:|---:|%s---:|---|\n", withReference ? "---:|" : "");
     for (const Scenario& s : kScenarios) {
         const std::string n = s.name;
         const double ours = Find(m, "RenderFrame/" + n);
@@ -213,11 +198,10 @@ void PrintTable(const std::map<std::string, double>& m, bool withReference, bool
         }
         std::printf("| %s | %s | %s | %s |", n.c_str(), Ms(ours).c_str(), Ms(cairo).c_str(),
                     Times(cairo, ours).c_str());
-        if (withPrevious) std::printf(" %s |", Ms(Find(m, "previous/" + n)).c_str());
         if (withReference) std::printf(" %s |", Ms(Find(m, "reference/" + n)).c_str());
         std::printf(" %s | %s |\n", measure.c_str(), goal.c_str());
     }
-    const std::string extra = std::string(withPrevious ? " |" : "") + (withReference ? " |" : "");
+    const std::string extra = withReference ? " |" : "";
     std::printf("| floor 1920x1080 | %s | | |%s | |\n", Ms(floor1080).c_str(), extra.c_str());
     std::printf("| floor 3840x2160 | %s | | |%s | |\n", Ms(Find(m, "floor/3840x2160")).c_str(), extra.c_str());
 }
@@ -225,19 +209,16 @@ void PrintTable(const std::map<std::string, double>& m, bool withReference, bool
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --no-cairo, --with-reference and --with-previous are ours; the rest go
+    // --no-cairo and --with-reference are ours; the rest go
     // to the library.
     bool withCairo = true;
     bool withReference = false;
-    bool withPrevious = false;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--no-cairo") == 0) {
             withCairo = false;
         } else if (std::strcmp(argv[i], "--with-reference") == 0) {
             withReference = true;
-        } else if (std::strcmp(argv[i], "--with-previous") == 0) {
-            withPrevious = true;
         } else {
             args.push_back(argv[i]);
         }
@@ -251,10 +232,6 @@ int main(int argc, char** argv) {
             benchmark::RegisterBenchmark(("cairo/" + std::string(s.name)).c_str(), BM_Cairo, s)
                 ->Unit(benchmark::kMillisecond);
         }
-        if (withPrevious) {
-            benchmark::RegisterBenchmark(("previous/" + std::string(s.name)).c_str(), BM_PreviousFill, s)
-                ->Unit(benchmark::kMillisecond);
-        }
         if (withReference) {
             benchmark::RegisterBenchmark(("reference/" + std::string(s.name)).c_str(), BM_ReferenceRasteriser, s)
                 ->Unit(benchmark::kMillisecond);
@@ -266,7 +243,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, args.data());
     MedianCollector reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintTable(reporter.medians, withReference, withPrevious);
+    PrintTable(reporter.medians, withReference);
     benchmark::Shutdown();
     return 0;
 }

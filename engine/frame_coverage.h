@@ -10,6 +10,7 @@
 // and many pieces are summed four at a time.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -19,9 +20,24 @@ namespace qv {
 // finite on its left.
 inline constexpr float kMinTwiceWidth = 1e-20f;
 
+// One piece's ramp: At(u) is the mean over the piece of max(0, u - x), zero
+// left of it, a parabola across it, linear right of it. Ramps in fill_simd.h
+// is its four-lane twin, operation for operation.
+struct Ramp {
+    float lo, hi, mid, inv;
+    static Ramp Of(float lo, float hi) noexcept {
+        return Ramp{lo, hi, (lo + hi) * 0.5f, 1.0f / std::max(2.0f * (hi - lo), kMinTwiceWidth)};
+    }
+    float At(float u) const noexcept {
+        if (u >= hi) return u - mid;
+        const float d = std::max(0.0f, u - lo);
+        return d * d * inv;
+    }
+};
+
 // out[c] for c in [0, cells). n pieces; lo[k] <= hi[k].
-void CellCoverage(const float* lo, const float* hi, const float* h, std::size_t n, std::int32_t cells, float base,
-                  float* out) noexcept;
+void CellCoverage(const float* lo, const float* hi, const float* h, std::size_t n, std::int32_t cells,
+                  float base, float* out) noexcept;
 
 // The same without vector instructions: what non-x86 builds use, and what
 // the vector form is tested against.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "fill_edge_piece.h"
+
 namespace qv {
 
 namespace {
@@ -65,51 +67,9 @@ void SurfaceRasteriser::AccumulateEdgeInRow(double ax, double ay, double bx, dou
     const double x1 = ax + (yBottom - ay) * slope;
     const double dy = sign * (yBottom - yTop);
 
-    // Split where the piece crosses the left and right borders, then clamp:
-    // area left of the picture lands whole in column 0, area right of it
-    // lands beyond the last column, where no pixel reads it.
-    const double width = surface_.width;
-    double cuts[4] = {0.0, 1.0, 1.0, 1.0};
-    int cutCount = 1;
-    if (x0 != x1) {
-        for (double border : {0.0, width}) {
-            const double t = (border - x0) / (x1 - x0);
-            if (t > 0.0 && t < 1.0) cuts[cutCount++] = t;
-        }
-    }
-    if (cutCount == 3 && cuts[2] < cuts[1]) std::swap(cuts[1], cuts[2]);
-    cuts[cutCount] = 1.0;
-    for (int i = 0; i < cutCount; ++i) {
-        const double t0 = cuts[i];
-        const double t1 = cuts[i + 1];
-        if (!(t1 > t0)) continue;
-        const double px0 = std::clamp(x0 + (x1 - x0) * t0, 0.0, width);
-        const double px1 = std::clamp(x0 + (x1 - x0) * t1, 0.0, width);
-        AccumulatePiece(px0, px1, dy * (t1 - t0));
-    }
-}
-
-// A piece of edge inside one row and within [0, width]: each cell it crosses
-// gets the part of dy that lies to the cell's right, its neighbour the rest.
-void SurfaceRasteriser::AccumulatePiece(double x0, double x1, double dy) {
-    if (x0 > x1) std::swap(x0, x1);
-    const int c0 = static_cast<int>(x0);
-    const int c1 = static_cast<int>(x1);
-    touchedMin_ = std::min(touchedMin_, c0);
-    touchedMax_ = std::max(touchedMax_, c1 + 1);
-    float* cover = cover_.data();
-    auto add = [cover](int cell, double part, double midFraction) {
-        cover[cell] += static_cast<float>(part * (1.0 - midFraction));
-        cover[cell + 1] += static_cast<float>(part * midFraction);
-    };
-    if (c0 == c1) {
-        add(c0, dy, (x0 + x1) * 0.5 - c0);
-        return;
-    }
-    const double dyPerX = dy / (x1 - x0);
-    add(c0, (c0 + 1 - x0) * dyPerX, (x0 + c0 + 1) * 0.5 - c0);
-    for (int c = c0 + 1; c < c1; ++c) add(c, dyPerX, 0.5);
-    add(c1, (x1 - c1) * dyPerX, (x1 - c1) * 0.5);
+    // Area left of the picture lands whole in column 0, area right of it
+    // beyond the last column, where no pixel reads it.
+    fill::AccumulateClipped(cover_.data(), x0, x1, dy, surface_.width, touchedMin_, touchedMax_);
 }
 
 void SurfaceRasteriser::CompositeRow(int row, std::uint32_t argb) {

@@ -20,13 +20,12 @@ public:
 
 private:
     void AccumulateEdgeInRow(double ax, double ay, double bx, double by, int row);
-    void AccumulatePiece(double x0, double x1, double dy);
     void CompositeRow(int row, std::uint32_t argb);
 
     Surface& surface_;
     std::vector<float> cover_;  // one row of signed area, width + 2 cells
-    int touchedMin_ = 0;
-    int touchedMax_ = -1;
+    std::int32_t touchedMin_ = 0;
+    std::int32_t touchedMax_ = -1;
 };
 
 // Source-over of one straight-alpha colour at fractional coverage onto a

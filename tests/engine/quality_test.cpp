@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "fill_simd.h"
 #include "frame_accumulator.h"
 #include "frame_coverage.h"
 #include "frame_composer.h"
@@ -118,13 +119,14 @@ Error Compare(const std::vector<std::uint32_t>& pixels, const std::vector<double
     return {sum / static_cast<double>(pixels.size()), errors[errors.size() * 99 / 100]};
 }
 
-std::vector<std::uint32_t> RenderedFrame(const Case& c) {
+std::vector<std::uint32_t> RenderedFrame(const Case& c, FillOptions options = {}) {
     const EffectSettings s = SettingsFor(c);
     RandomSource r = SourceFor(s);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(c.width) * c.height, 0xDEADBEEFu);
     Surface surface{pixels.data(), pixels.size() * 4, c.width, c.height};
+    FrameAccumulator frame(surface, options);
     std::uint8_t constantAlpha = 0;
-    RenderFrame(kNewPatternSelector, s, r, surface, constantAlpha);
+    RenderFrame(kNewPatternSelector, s, r, c.width, c.height, constantAlpha, frame);
     return pixels;
 }
 
@@ -262,6 +264,7 @@ TEST(CellCoverage, MatchesSlicedAreaInVectorAndPlainForm) {
         for (int c = 0; c < cells; ++c) {
             const std::size_t i = static_cast<std::size_t>(c);
             EXPECT_NEAR(plain[i], expected[i], 2e-3) << "trial " << trial << " cell " << c;
+            // Where the build has no vector code both are the plain form.
             EXPECT_NEAR(vector[i], plain[i], 1e-5) << "trial " << trial << " cell " << c;
         }
     }
@@ -335,18 +338,17 @@ EffectSettings SettingsFor(const ShortcutFrame& f) {
     return s;
 }
 
-// The frame as a fresh accumulator fills it; `after` sees the accumulator
-// once the frame is done.
-template <typename After>
-std::vector<std::uint32_t> FilledFrame(const ShortcutFrame& f, After&& after) {
+// The frame as a fresh accumulator with these options fills it, and what
+// the fill found.
+std::vector<std::uint32_t> FilledFrame(const ShortcutFrame& f, FillOptions options, FillStats* stats = nullptr) {
     const EffectSettings s = SettingsFor(f);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(f.width) * f.height, 0xDEADBEEFu);
     Surface surface{pixels.data(), pixels.size() * 4, f.width, f.height};
-    FrameAccumulator frame(surface);
+    FrameAccumulator frame(surface, options);
     RandomSource r = SourceFor(s);
     std::uint8_t constantAlpha = 0;
     RenderFrame(kNewPatternSelector, s, r, f.width, f.height, constantAlpha, frame);
-    after(frame);
+    if (stats != nullptr) *stats = frame.Stats();
     return pixels;
 }
 
@@ -377,15 +379,13 @@ TEST(FrameFill, FarFieldShortcutChangesNoPixel) {
         {{"sparse", 1280, 720, 60, 500, 50, 0, 640, 360}, false},
     };
     for (const auto& [f, opaqueFarField] : frames) {
-        double radius = 0.0;
-        const auto fast = FilledFrame(f, [&](const FrameAccumulator& a) { radius = a.SaturatedRadius(); });
-        FrameAccumulator::farFieldShortcut = false;
-        const auto whole = FilledFrame(f, [](const FrameAccumulator&) {});
-        FrameAccumulator::farFieldShortcut = true;
+        FillStats stats;
+        const auto fast = FilledFrame(f, FillOptions{}, &stats);
+        const double radius = stats.saturatedRadius;
+        const auto whole = FilledFrame(f, FillOptions{.farFieldShortcut = false});
         EXPECT_EQ(DifferingPixels(fast, whole), 0u) << f.name;
-        if (opaqueFarField) {
-            EXPECT_TRUE(std::isfinite(radius)) << f.name << ": the far field was swept";
-        }
+        // Where no ring is ever covered the frame must be swept whole.
+        EXPECT_EQ(std::isfinite(radius), opaqueFarField) << f.name << ": saturated beyond " << radius;
         std::printf("%-22s saturated beyond %.0f px\n", f.name, radius);
     }
 }
@@ -402,11 +402,10 @@ TEST(FrameFill, BlurFadeRowsChangeNoPixel) {
         {"blur12_centre_outside", 640, 480, 500, 500, 0, 12, 700, -40},
     };
     for (const ShortcutFrame& f : frames) {
-        std::size_t joined = 0;
-        const auto fast = FilledFrame(f, [&](const FrameAccumulator& a) { joined = a.FadeRowsJoined(); });
-        FrameAccumulator::fadeShortcut = false;
-        const auto general = FilledFrame(f, [](const FrameAccumulator&) {});
-        FrameAccumulator::fadeShortcut = true;
+        FillStats stats;
+        const auto fast = FilledFrame(f, FillOptions{}, &stats);
+        const std::size_t joined = stats.fadeRowsJoined;
+        const auto general = FilledFrame(f, FillOptions{.fadeShortcut = false});
         EXPECT_EQ(DifferingPixels(fast, general), 0u) << f.name;
         EXPECT_GT(joined, 1000u) << f.name << ": the fades went the general way";
     }
@@ -415,11 +414,10 @@ TEST(FrameFill, BlurFadeRowsChangeNoPixel) {
 // The plain code that builds without vector instructions gives the same
 // picture, up to the order of float additions.
 TEST(FrameFill, PlainCodeGivesTheSamePicture) {
+    if (!fill::VectorCodeBuilt()) GTEST_SKIP() << "built without vector code: nothing to compare";
     for (const Case& c : {kFrames[0], kFrames[1], kFrames[3], kShapes[3]}) {
         const auto vector = RenderedFrame(c);
-        FrameAccumulator::vectorCode = false;
-        const auto plain = RenderedFrame(c);
-        FrameAccumulator::vectorCode = true;
+        const auto plain = RenderedFrame(c, FillOptions{.vectorCode = false});
         int worst = 0;
         for (std::size_t i = 0; i < vector.size(); ++i) {
             for (int shift = 0; shift < 32; shift += 8) {
@@ -482,14 +480,12 @@ TEST(FrameFill, TinyTrianglesCoverTheirExactArea) {
         for (bool vector : {true, false}) {
             std::vector<std::uint32_t> pixels(kSize * kSize, 0xDEADBEEFu);
             Surface surface{pixels.data(), pixels.size() * 4, kSize, kSize};
-            FrameAccumulator::vectorCode = vector;
-            FrameAccumulator fill(surface);
+            FrameAccumulator fill(surface, FillOptions{.vectorCode = vector});
             fill.BeginFrame(kSize, kSize);
             fill.BeginPass(PassInfo{0.0f, 255, 0, 1});
             fill.FillTriangle(t);
             fill.EndPass();
             fill.EndFrame();
-            FrameAccumulator::vectorCode = true;
             for (int y = 0; y < kSize; ++y) {
                 for (int x = 0; x < kSize; ++x) {
                     // Vertices sit at pixel centres: pixel (x, y) is [x - 0.5, x + 0.5] there.

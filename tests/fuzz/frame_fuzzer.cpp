@@ -44,7 +44,7 @@ std::int32_t Coordinate(FuzzedDataProvider& in) {
     }
 }
 
-void FuzzFrame(FuzzedDataProvider& in) {
+void FuzzFrame(FuzzedDataProvider& in, const qv::FillOptions& options) {
     qv::EffectSettings s;
     s.blue = in.ConsumeIntegral<std::uint8_t>();
     s.green = in.ConsumeIntegral<std::uint8_t>();
@@ -84,7 +84,7 @@ void FuzzFrame(FuzzedDataProvider& in) {
         const std::int32_t bw = in.ConsumeIntegralInRange<std::int32_t>(1, kMaxBufferSide);
         const std::int32_t bh = in.ConsumeIntegralInRange<std::int32_t>(1, kMaxBufferSide);
         GuardedSurface g(bw, bh);
-        qv::FrameAccumulator sink(g.surface);
+        qv::FrameAccumulator sink(g.surface, options);
         qv::RenderFrame(qv::kNewPatternSelector, s, random, width, height, constantAlpha, sink);
         g.Check();
     } else {
@@ -100,12 +100,12 @@ void FuzzFrame(FuzzedDataProvider& in) {
     }
 }
 
-void FuzzTriangles(FuzzedDataProvider& in) {
+void FuzzTriangles(FuzzedDataProvider& in, const qv::FillOptions& options) {
     const std::int32_t w = in.ConsumeIntegralInRange<std::int32_t>(1, 64);
     const std::int32_t h = in.ConsumeIntegralInRange<std::int32_t>(1, 64);
     GuardedSurface a(w, h), b(w, h);
     qv::SurfaceRasteriser reference(a.surface);
-    qv::FrameAccumulator frame(b.surface);
+    qv::FrameAccumulator frame(b.surface, options);
     const std::uint32_t rgb = in.ConsumeIntegral<std::uint32_t>() & 0xFFFFFFu;
     const int passes = in.ConsumeIntegralInRange<int>(1, 12);
     const int lines = in.ConsumeIntegralInRange<int>(1, 24);
@@ -145,11 +145,11 @@ void FuzzTriangles(FuzzedDataProvider& in) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     // Both the vector code and the plain code that builds without it.
-    qv::FrameAccumulator::vectorCode = in.ConsumeBool();
+    const qv::FillOptions options{.vectorCode = in.ConsumeBool()};
     if (in.ConsumeBool()) {
-        FuzzFrame(in);
+        FuzzFrame(in, options);
     } else {
-        FuzzTriangles(in);
+        FuzzTriangles(in, options);
     }
     return 0;
 }

@@ -1,0 +1,81 @@
+// Row spans: what each line adds to one row. Between its edge cells a line
+// covers a run of cells with one constant coverage, added to the row as two
+// differences (a span); where its edges pass it leaves a cluster of cells
+// for the edge cells to fill exactly. Three ways find them: the line's two
+// sides in the rows it spans whole (from single-precision bounds), a blur
+// line's fade rows where both sides share their cells, and the general way
+// from the families' bounds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "fill_line_shapes.h"
+
+namespace qv::fill {
+
+// Set in a cluster's mask beside the family bits when its shape is plain.
+inline constexpr std::uint32_t kPlainShape = 1u << 3;
+
+struct Cluster {  // cells [first, last] of one row where a shape's edges pass
+    std::uint32_t shape;
+    std::int32_t first, last;
+    float base;          // the shape's coverage just left of `first`
+    std::uint32_t mask;  // families whose members pass here (and kPlainShape)
+};
+
+// What a row needs of an active shape, kept together so that the sweep
+// reads the active shapes one after another.
+struct alignas(16) Active {
+    // Left side low and high x, right side low and high x at sidesLo, and
+    // their change per row, widened for single precision.
+    float sideAt[4], sidePerRow[4];
+    float insideCoverage;                  // between the sides
+    std::uint32_t insideLog;               // its fixed-point log
+    std::int32_t sidesLo, sidesHi, rowHi;  // its side rows, and where the sweep drops it
+    std::uint32_t shape;
+    std::uint16_t leftMask, rightMask;
+};
+
+// A blur shape's fade: the rows where both sides' members begin one after
+// another, so that neither side spans every member's whole row, while the
+// third family is away. There the two sides' bounds are the chords of the
+// general way, kept in single precision like Active's.
+struct Fade {
+    std::int32_t lo = 0, hi = 0;               // empty when lo >= hi
+    float sideAt[4] = {}, sidePerRow[4] = {};  // as Active's, from lo
+};
+
+class RowSpans {
+public:
+    // The frame's shapes: their actives and fades, built once per frame.
+    void Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode, bool fadeShortcut);
+    // One per shape, in the shapes' order.
+    const std::vector<Active>& Actives() const noexcept { return actives_; }
+
+    // Every shape of `active` adds its spans in `row` to acc and writes its
+    // clusters from out on (at most three each); shapes whose last row this
+    // is leave `active`. Returns the end of the clusters written.
+    Cluster* Row(std::vector<Active>& active, std::int32_t row, std::uint32_t* acc, Cluster* out);
+
+    // How many shape rows of the frame were fade rows found as one cluster.
+    std::size_t FadeRowsJoined() const noexcept { return fadeRowsJoined_; }
+
+private:
+    Active MakeActive(std::uint32_t shapeIndex) const;
+    Fade MakeFade(std::uint32_t shapeIndex) const;
+    Cluster* SidesRow(const Active& a, std::int32_t row, std::uint32_t* acc, Cluster* out);
+    Cluster* FadeRow(const Active& a, const Fade& fade, std::int32_t row, std::uint32_t* acc, Cluster* out);
+    Cluster* GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc, Cluster* out);
+    float RowHeight(const Family& f, std::int32_t row) const;
+
+    const LineShapes* lines_ = nullptr;
+    std::int32_t width_ = 0;
+    bool vectorCode_ = true;
+    std::vector<Active> actives_;  // one per shape
+    std::vector<Fade> fades_;      // one per shape
+    std::size_t fadeRowsJoined_ = 0;
+};
+
+}  // namespace qv::fill
