@@ -12,6 +12,9 @@ namespace qv::fill {
 
 namespace {
 
+// A nested line's family from corner 1 to corner 2, which its passes share.
+constexpr std::uint32_t kBaseFamily = 1u << 1;
+
 #if QV_FILL_SSE2
 // Cells per step of the grouped edge cells: most groups of four members
 // touch no more.
@@ -163,8 +166,9 @@ QV_ALWAYS_INLINE void AddWidePieces(__m128 lo, __m128 hi, __m128 h, __m128 live,
 
 }  // namespace
 
-void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode) {
+void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode, FadeCells* fade) {
     lines_ = &lines;
+    fade_ = fade;
     width_ = width;
     vectorCode_ = vectorCode;
     cover_.assign(static_cast<std::size_t>(width) + 2, 0.0f);
@@ -181,6 +185,10 @@ void EdgeCells::Row(const Cluster* clusters, const std::uint32_t* list, std::siz
         // sparse frame is spared the look.
         const Cluster& c = clusters[list[i]];
         if (skipOpaque && AllSaturated(acc, c.first, c.last)) continue;
+        if ((c.mask & (kPlainShape | kBaseFamily)) == 0 && fade_ != nullptr &&
+            fade_->Row(c.shape, c.first, c.last, row, acc)) {
+            continue;
+        }
 #if QV_FILL_SSE2
         if (vectorCode_) {
             // A plain line's cells, the most common, without the general

@@ -79,6 +79,7 @@ void FrameAccumulator::BuildShapes() {
     }
     const std::int32_t height = surface_->height;
     lines_.Clear();
+    fade_.Clear();
     if (!nested) {
         for (const auto& p : passes) {
             for (const Triangle& t : p) {
@@ -100,7 +101,11 @@ void FrameAccumulator::BuildShapes() {
             weightOf_[k] = transmittance * a;
             transmittance *= 1.0f - a;
         }
+        const std::size_t before = lines_.shapes.size();
         lines_.Add(memberOf_.data(), memberOf_.size(), weightOf_.data(), height);
+        if (lines_.shapes.size() > before && options_.nestedFade) {
+            fade_.Add(memberOf_.data(), memberOf_.size(), weightOf_.data());
+        }
     }
 }
 
@@ -188,7 +193,7 @@ void FrameAccumulator::Sweep() {
     const std::int32_t height = surface_->height;
     acc_.assign(static_cast<std::size_t>(width) + 4, 0u);  // AllSaturated reads past the last cell
     open_.assign(static_cast<std::size_t>(width) + 1, 0u);
-    edgeCells_.Prepare(lines_, width, options_.vectorCode);
+    edgeCells_.Prepare(lines_, width, options_.vectorCode, fade_.size() == lines_.shapes.size() ? &fade_ : nullptr);
     spans_.Prepare(lines_, width, options_.vectorCode, options_.fadeShortcut);
     fill::FindHiddenRows(spans_.Actives(), hidden_);
     farField_.Clear();
@@ -231,6 +236,8 @@ void FrameAccumulator::Sweep() {
     }
     fill::FinishStores();
     stats_.fadeRowsJoined = spans_.FadeRowsJoined();
+    stats_.nestedLines = fade_.UsableLines();
+    stats_.nestedFadeCells = fade_.CellsFilled();
 }
 
 void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom,
