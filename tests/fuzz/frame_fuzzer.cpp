@@ -144,8 +144,10 @@ void FuzzTriangles(FuzzedDataProvider& in, const qv::FillOptions& options) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    // Both the vector code and the plain code that builds without it.
-    const qv::FillOptions options{.vectorCode = in.ConsumeBool()};
+    // Both the vector code and the plain code that builds without it, and
+    // the blur's fade from its nesting.
+    const bool vectorCode = in.ConsumeBool();
+    const qv::FillOptions options{.vectorCode = vectorCode, .nestedFade = in.ConsumeBool()};
     if (in.ConsumeBool()) {
         FuzzFrame(in, options);
     } else {
