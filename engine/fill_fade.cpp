@@ -29,13 +29,13 @@ using G = FadeGroups;
 // The part of a cell inside an edge at distance d from its centre: the
 // integral of a trapezoid of half-widths a (whole) and b (flat top), as
 // scale ((d + a)^2 - (d + b)^2_+ - (d - b)^2_+) over d clamped to [-a, a].
+#if !QV_FILL_SSE2
 inline float CellInside(float d, float a, float b, float scale) noexcept {
     d = std::min(a, std::max(-a, d));
     const float u = d + a, v = std::max(0.0f, d + b), w = std::max(0.0f, d - b);
     return scale * (u * u - v * v - w * w);
 }
-
-#if QV_FILL_SSE2
+#else
 QV_ALWAYS_INLINE __m128 CellInside(__m128 d, const float* g) noexcept {
     const __m128 a = _mm_loadu_ps(g + G::kA * 4), b = _mm_loadu_ps(g + G::kB * 4);
     const __m128 zero = _mm_setzero_ps();
