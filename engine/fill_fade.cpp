@@ -40,7 +40,8 @@ QV_ALWAYS_INLINE __m128 CellInside(__m128 d, const float* g) noexcept {
     const __m128 a = _mm_loadu_ps(g + G::kA * 4), b = _mm_loadu_ps(g + G::kB * 4);
     const __m128 zero = _mm_setzero_ps();
     d = _mm_min_ps(a, _mm_max_ps(_mm_sub_ps(zero, a), d));
-    const __m128 u = _mm_add_ps(d, a), v = _mm_max_ps(zero, _mm_add_ps(d, b)), w = _mm_max_ps(zero, _mm_sub_ps(d, b));
+    const __m128 u = _mm_add_ps(d, a), v = _mm_max_ps(zero, _mm_add_ps(d, b)),
+                 w = _mm_max_ps(zero, _mm_sub_ps(d, b));
     return _mm_mul_ps(_mm_loadu_ps(g + G::kScale * 4),
                       _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(u, u), _mm_mul_ps(v, v)), _mm_mul_ps(w, w)));
 }
@@ -55,8 +56,8 @@ void FadeCells::Clear() {
     cellsFilled_ = usable_ = 0;
 }
 
-bool FadeCells::AddSide(FadeSide& side, double cx, double cy, double ox, double oy, const Triangle* const* members,
-                        std::size_t count, const float* weights) {
+bool FadeCells::AddSide(FadeSide& side, double cx, double cy, double ox, double oy,
+                        const Triangle* const* members, std::size_t count, const float* weights) {
     side.cx = cx, side.cy = cy;
     side.first = static_cast<std::uint32_t>(lineOf_.size() / 3);
     bool haveAxis = false;
@@ -97,7 +98,8 @@ bool FadeCells::AddSide(FadeSide& side, double cx, double cy, double ox, double 
 void FadeCells::Add(const Triangle* const* members, std::size_t count, const float* weights) {
     FadeShape shape{};
     const Triangle* first = nullptr;
-    for (std::size_t k = 0; k < count && first == nullptr; ++k) first = weights[k] > 0.0f ? members[k] : nullptr;
+    for (std::size_t k = 0; k < count && first == nullptr; ++k)
+        first = weights[k] > 0.0f ? members[k] : nullptr;
     const std::size_t groups = groups_.size(), lines = lineOf_.size();
     if (first != nullptr) {
         const double x1 = first->c1X + kPixelCentre, y1 = first->c1Y + kPixelCentre;
@@ -215,7 +217,8 @@ void FadeCells::Fill(float whole, std::int32_t cells, std::uint32_t* cell) const
         __m128 sum = _mm_setzero_ps();
         const __m128 step = _mm_set1_ps(at), unit = _mm_set1_ps(1.0f), zero = _mm_setzero_ps();
         auto inside = [step](const float* g) {
-            return CellInside(_mm_add_ps(_mm_loadu_ps(g), _mm_mul_ps(_mm_loadu_ps(g + 4 + G::kDx * 4), step)), g + 4);
+            return CellInside(_mm_add_ps(_mm_loadu_ps(g), _mm_mul_ps(_mm_loadu_ps(g + 4 + G::kDx * 4), step)),
+                              g + 4);
         };
         for (std::size_t k = 0; k < ones; k += G::kLanes) {
             const float* g = one + k / G::kLanes * kStride;
@@ -223,13 +226,15 @@ void FadeCells::Fill(float whole, std::int32_t cells, std::uint32_t* cell) const
         }
         for (std::size_t k = 0; k < boths; k += G::kLanes) {
             const float* g0 = both + k / G::kLanes * 2 * kStride;
-            const __m128 together = _mm_max_ps(zero, _mm_sub_ps(_mm_add_ps(inside(g0), inside(g0 + kStride)), unit));
+            const __m128 together =
+                _mm_max_ps(zero, _mm_sub_ps(_mm_add_ps(inside(g0), inside(g0 + kStride)), unit));
             sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(g0 + 4 + G::kWeight * 4), together));
         }
         coverage += HorizontalSum(sum);
 #else
         auto inside = [at](const float* g) {
-            return CellInside(g[0] + g[4 + G::kDx * 4] * at, g[4 + G::kA * 4], g[4 + G::kB * 4], g[4 + G::kScale * 4]);
+            return CellInside(g[0] + g[4 + G::kDx * 4] * at, g[4 + G::kA * 4], g[4 + G::kB * 4],
+                              g[4 + G::kScale * 4]);
         };
         for (std::size_t k = 0; k < ones; ++k) {
             const float* g = one + k / G::kLanes * kStride + k % G::kLanes;

@@ -102,7 +102,8 @@ public:
     // only its side families pass, added as logs to the sums acc unless
     // already opaque; false (nothing added) where the cells are not all in
     // front of both corners and inside the base edge.
-    bool Row(std::uint32_t shape, std::int32_t first, std::int32_t last, std::int32_t row, std::uint32_t* acc);
+    bool Row(std::uint32_t shape, std::int32_t first, std::int32_t last, std::int32_t row,
+             std::uint32_t* acc);
 
     std::size_t size() const noexcept { return shapes_.size(); }
     // Cells filled by Row since Clear, and lines it could take.
@@ -120,10 +121,10 @@ private:
     void Fill(float whole, std::int32_t cells, std::uint32_t* cell) const;
 
     std::vector<FadeShape> shapes_;
-    std::vector<float> groups_;       // FadeGroups, by FadeSide::first
-    std::vector<double> lineOf_;      // per pass: nx, ny and the offset of its edge's line
-    std::vector<float> d0_, d1_;      // a row's distances
-    FadeLanes one_, both_;            // a row's passes that need evaluating
+    std::vector<float> groups_;   // FadeGroups, by FadeSide::first
+    std::vector<double> lineOf_;  // per pass: nx, ny and the offset of its edge's line
+    std::vector<float> d0_, d1_;  // a row's distances
+    FadeLanes one_, both_;        // a row's passes that need evaluating
     std::size_t cellsFilled_ = 0, usable_ = 0;
 };
 

@@ -193,7 +193,8 @@ void FrameAccumulator::Sweep() {
     const std::int32_t height = surface_->height;
     acc_.assign(static_cast<std::size_t>(width) + 4, 0u);  // AllSaturated reads past the last cell
     open_.assign(static_cast<std::size_t>(width) + 1, 0u);
-    edgeCells_.Prepare(lines_, width, options_.vectorCode, fade_.size() == lines_.shapes.size() ? &fade_ : nullptr);
+    edgeCells_.Prepare(lines_, width, options_.vectorCode,
+                       fade_.size() == lines_.shapes.size() ? &fade_ : nullptr);
     spans_.Prepare(lines_, width, options_.vectorCode, options_.fadeShortcut);
     fill::FindHiddenRows(spans_.Actives(), hidden_);
     farField_.Clear();

@@ -55,8 +55,8 @@ TEST(NestedFade, StaysWithinTheQualityBudget) {
         const auto reference = ReferenceAlpha(FrameTriangles(c), c.width, c.height);
         const Error e = Compare(nested, reference);
         const Difference d = AlphaDifference(nested, exact);
-        std::printf("%-26s reference mean %.3f/255 p99 %.2f/255; exact fill mean %.4f/255 largest %d/255\n", c.name,
-                    e.mean, e.p99, d.mean, d.largest);
+        std::printf("%-26s reference mean %.3f/255 p99 %.2f/255; exact fill mean %.4f/255 largest %d/255\n",
+                    c.name, e.mean, e.p99, d.mean, d.largest);
         EXPECT_LE(e.mean, 1.0) << c.name;
         // Where thick lines cross, compositing line by line is off whatever
         // the fade does; the fade must add nothing to that.
