@@ -200,7 +200,7 @@ void PrintTable(const std::map<std::string, double>& m, bool withReference) {
     std::printf("\n| Frame | RenderFrame ms | nested fade ms | cairo ms | cairo / RenderFrame |%s Measure | Goal |\n",
                 withReference ? " reference rasteriser ms |" : "");
     std::printf("|---|---:|---:|---:|---:|%s---:|---|\n", withReference ? "---:|" : "");
-    double worst1080 = 0, worst4k = 0;
+    double worst1080 = -1, worst4k = -1;  // "-" where no frame of the size ran
     for (const Scenario& s : kScenarios) {
         const std::string n = s.name;
         const double ours = Find(m, "RenderFrame/" + n);

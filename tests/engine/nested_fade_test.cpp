@@ -82,7 +82,8 @@ TEST(NestedFade, FillsMostOfABlurredFramesFadeCells) {
 
 // One wide line of the blur's twelve passes, tips further out along its
 // axis, filled both ways; the axis runs down a column.
-std::vector<std::uint32_t> WideBlurLine(bool nested, int width, int height) {
+std::vector<std::uint32_t> WideBlurLine(bool nested, int width, int height,
+                                        std::size_t* nestedCells = nullptr) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     Surface surface{pixels.data(), pixels.size() * 4, width, height};
     FrameAccumulator frame(surface, FillOptions{.nestedFade = nested});
@@ -97,6 +98,7 @@ std::vector<std::uint32_t> WideBlurLine(bool nested, int width, int height) {
         frame.EndPass();
     }
     frame.EndFrame();
+    if (nestedCells != nullptr) *nestedCells = frame.Stats().nestedFadeCells;
     return pixels;
 }
 
@@ -105,7 +107,9 @@ std::vector<std::uint32_t> WideBlurLine(bool nested, int width, int height) {
 // is neither smoothed into one ramp nor missing a step.
 TEST(NestedFade, KeepsTheStaircaseAlongALinesAxis) {
     constexpr int kWidth = 64, kHeight = 140;
-    const auto nested = WideBlurLine(true, kWidth, kHeight);
+    std::size_t nestedCells = 0;
+    const auto nested = WideBlurLine(true, kWidth, kHeight, &nestedCells);
+    EXPECT_GT(nestedCells, static_cast<std::size_t>(kHeight));
     const auto exact = WideBlurLine(false, kWidth, kHeight);
     int previous = 0, steps = 0;
     for (int y = 0; y < kHeight; ++y) {
