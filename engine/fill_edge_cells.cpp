@@ -22,11 +22,13 @@ constexpr std::int32_t kGroupCells = 4;
 
 // The shapes and edges of open clusters are far apart in memory: ask for
 // them a few clusters ahead.
-QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const Cluster* clusters,
+QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const FadeCells* fade, const Cluster* clusters,
                                     const std::uint32_t* list, std::size_t i, std::size_t count) {
     if (i + 4 < count) {
         const Cluster& ahead = clusters[list[i + 4]];
-        if ((ahead.mask & kPlainShape) != 0) {
+        if (fade != nullptr && (ahead.mask & (kPlainShape | kBaseFamily)) == 0) {
+            fade->PrefetchLine(ahead.shape);
+        } else if ((ahead.mask & kPlainShape) != 0) {
             const Edge* edges = lines.plainEdges.data() + 3 * static_cast<std::size_t>(ahead.shape);
             _mm_prefetch(reinterpret_cast<const char*>(edges), _MM_HINT_T0);
             _mm_prefetch(reinterpret_cast<const char*>(edges + 3) - 1, _MM_HINT_T0);
@@ -36,6 +38,8 @@ QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const Cluster* clus
     }
     if (i + 2 < count && (clusters[list[i + 2]].mask & kPlainShape) == 0) {
         const Cluster& ahead = clusters[list[i + 2]];
+        // The nesting fills a blur line's fade from its tables.
+        if (fade != nullptr && (ahead.mask & kBaseFamily) == 0 && fade->PrefetchTables(ahead.shape)) return;
         const Shape& shape = lines.shapes[ahead.shape];
         for (std::uint32_t e = 0; e < 3; ++e) {
             if ((ahead.mask & (1u << e)) == 0) continue;
@@ -45,26 +49,6 @@ QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const Cluster* clus
             for (const char* p = from; p < to; p += 64) _mm_prefetch(p, _MM_HINT_T0);
         }
     }
-}
-
-// Adds the logs of four cells' coverages to the first `lanes` of them that
-// are not opaque yet, without a branch per cell, which would mostly guess
-// wrong; the other cells, which must be readable, add 0.
-QV_ALWAYS_INLINE void AddLogsOfFour(std::uint32_t* cell, __m128 coverage, const std::uint32_t* logOf,
-                                    std::int32_t lanes) {
-    const __m128 one = _mm_set1_ps(1.0f);
-    coverage = _mm_min_ps(one, _mm_max_ps(_mm_setzero_ps(), coverage));
-    alignas(16) std::int32_t index[4];
-    _mm_store_si128(
-        reinterpret_cast<__m128i*>(index),
-        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, _mm_set1_ps(static_cast<float>(kCoverageSteps))),
-                                    _mm_set1_ps(0.5f))));
-    const __m128i logs = _mm_setr_epi32(static_cast<int>(logOf[index[0]]), static_cast<int>(logOf[index[1]]),
-                                        static_cast<int>(logOf[index[2]]), static_cast<int>(logOf[index[3]]));
-    const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell));
-    const __m128i open = _mm_and_si128(BelowLimit(kSaturated)(sums),
-                                       _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(lanes)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(cell), _mm_add_epi32(sums, _mm_and_si128(open, logs)));
 }
 
 // Four members' pieces, each within two cells c, c + 1 (c = cellLo). With
@@ -178,7 +162,7 @@ void EdgeCells::Row(const Cluster* clusters, const std::uint32_t* list, std::siz
                     std::uint32_t* acc, bool skipOpaque) {
     for (std::size_t i = 0; i < count; ++i) {
 #if QV_FILL_SSE2
-        PrefetchAhead(*lines_, clusters, list, i, count);
+        PrefetchAhead(*lines_, fade_, clusters, list, i, count);
 #endif
         // In a frame dense enough to saturate, earlier clusters' edges often
         // make a cluster's cells opaque after the open cells were counted; a

@@ -5,13 +5,14 @@
 
 #include "fill_line_shapes.h"
 #include "fill_log_domain.h"
+#include "fill_row_kernels.h"
 #include "fill_simd.h"
 
 namespace qv::fill {
 
 namespace {
 
-// Cells nearer a corner than this (along its axis, in pixels) may hold the
+// Cells nearer a corner than this (along its edge, in pixels) may hold the
 // corner itself, where the side edges stop being whole lines: those rows
 // are filled exactly.
 constexpr double kMinAhead = 1.0;
@@ -21,232 +22,453 @@ constexpr double kMinAhead = 1.0;
 // other formula: its part inside is off by less than 1e-3.
 constexpr double kMinSlope = 1.0 / 256.0;
 
-// A padded pass lies this far inside every cell.
-constexpr double kFarInside = 1e6;
+// A group of segments is tabulated at its middle's distance from the
+// corner; a cell elsewhere in it reads the table at its offset scaled to
+// that distance, which puts every pass's edge right and widens or narrows
+// the cell's shadow by the ratio of the two distances. Groups are kept short
+// enough for that ratio to stay within 1 +- kSegmentSpan / 2.
+constexpr double kSegmentSpan = 0.04;
 
-using G = FadeGroups;
+// Beyond the last tip every pass is present, but the distance from the
+// corner keeps changing: a few more groups carry the tables on, as far as
+// the rows where the two sides share their cells usually reach.
+constexpr std::size_t kTrailingGroups = 3;
+
+// A group must begin at least this far from either corner, and a line has
+// at most this many groups.
+constexpr double kMinReach = 16.0;
+constexpr std::size_t kMaxGroups = 32;
+
+// Table entries per pixel of offset. Between entries the sum is linear; a
+// pass's ramp is at most as curved as a box's corner, so the interpolation
+// is off by at most 1 / (4 kEntriesPerPixel) of the pass's weight there.
+constexpr double kEntriesPerPixel = 8.0;
 
 // The part of a cell inside an edge at distance d from its centre: the
 // integral of a trapezoid of half-widths a (whole) and b (flat top), as
 // scale ((d + a)^2 - (d + b)^2_+ - (d - b)^2_+) over d clamped to [-a, a].
-#if !QV_FILL_SSE2
 inline float CellInside(float d, float a, float b, float scale) noexcept {
     d = std::min(a, std::max(-a, d));
     const float u = d + a, v = std::max(0.0f, d + b), w = std::max(0.0f, d - b);
     return scale * (u * u - v * v - w * w);
 }
-#else
-QV_ALWAYS_INLINE __m128 CellInside(__m128 d, const float* g) noexcept {
-    const __m128 a = _mm_loadu_ps(g + G::kA * 4), b = _mm_loadu_ps(g + G::kB * 4);
-    const __m128 zero = _mm_setzero_ps();
-    d = _mm_min_ps(a, _mm_max_ps(_mm_sub_ps(zero, a), d));
-    const __m128 u = _mm_add_ps(d, a), v = _mm_max_ps(zero, _mm_add_ps(d, b)),
-                 w = _mm_max_ps(zero, _mm_sub_ps(d, b));
-    return _mm_mul_ps(_mm_loadu_ps(g + G::kScale * 4),
-                      _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(u, u), _mm_mul_ps(v, v)), _mm_mul_ps(w, w)));
-}
-#endif
+
+double Dot(double ax, double ay, double bx, double by) noexcept { return ax * bx + ay * by; }
 
 }  // namespace
 
 void FadeCells::Clear() {
-    shapes_.clear();
+    lines_.clear();
+    passes_.clear();
+    segments_.clear();
     groups_.clear();
-    lineOf_.clear();
-    cellsFilled_ = usable_ = 0;
+    tables_.clear();
+    cellsFilled_ = usable_ = tablesBuilt_ = 0;
 }
 
-bool FadeCells::AddSide(FadeSide& side, double cx, double cy, double ox, double oy,
-                        const Triangle* const* members, std::size_t count, const float* weights) {
-    side.cx = cx, side.cy = cy;
-    side.first = static_cast<std::uint32_t>(lineOf_.size() / 3);
-    bool haveAxis = false;
-    std::uint32_t passes = 0;
-    // Smaller passes first, on both sides alike, so that a pass is one lane
-    // of both.
-    for (std::size_t m = count; m-- > 0;) {
+// Each weighted member's two side edges, through the shared corners and its
+// tip, as seen from each side's first edge.
+bool FadeCells::AddPasses(FadeLine& line, const Triangle* const* members, std::size_t count,
+                          const float* weights) {
+    line.firstPass = static_cast<std::uint32_t>(passes_.size());
+    bool first = true;
+    for (std::size_t m = 0; m < count; ++m) {
         if (!(weights[m] > 0.0f)) continue;
-        const double dx = members[m]->tipX + kPixelCentre - cx, dy = members[m]->tipY + kPixelCentre - cy;
-        const double length = std::hypot(dx, dy);
-        if (!(length > 0.0)) return false;
-        if (!haveAxis) {
-            side.ax = dx / length, side.ay = dy / length;
-            haveAxis = true;
+        FadePass pass{};
+        pass.weight = weights[m];
+        const double tx = members[m]->tipX + kPixelCentre, ty = members[m]->tipY + kPixelCentre;
+        for (int s = 0; s < 2; ++s) {
+            FadeSide& side = line.side[s];
+            const FadeSide& other = line.side[1 - s];
+            const double dx = tx - side.cx, dy = ty - side.cy;
+            const double length = std::hypot(dx, dy);
+            if (!(length > 0.0)) return false;
+            double nx = -dy / length, ny = dx / length;
+            const double toOther = Dot(nx, ny, other.cx - side.cx, other.cy - side.cy);
+            if (toOther == 0.0) return false;
+            if (toOther < 0.0) nx = -nx, ny = -ny;
+            if (first) side.ex = dx / length, side.ey = dy / length, side.nx = nx, side.ny = ny;
+            FadeEdge& e = pass.edge[s];
+            e.ne = Dot(nx, ny, side.ex, side.ey);
+            e.nn = Dot(nx, ny, side.nx, side.ny);
+            // Far from the first edge's direction it would not be one fan of
+            // near-parallel edges.
+            if (!(e.nn > 0.5)) return false;
+            const double a = 0.5 * (std::fabs(nx) + std::fabs(ny));
+            const double b = std::min(0.5 * std::fabs(std::fabs(nx) - std::fabs(ny)), a - kMinSlope);
+            e.a = static_cast<float>(a), e.b = static_cast<float>(b);
+            e.scale = static_cast<float>(1.0 / (2.0 * (a + b) * (a - b)));
         }
-        if (!(side.ax * dx + side.ay * dy > 0.0)) return false;  // a tip behind the corner: not a fan
-        double nx = -dy / length, ny = dx / length;
-        const double toOther = nx * (ox - cx) + ny * (oy - cy);
-        if (toOther == 0.0) return false;
-        if (toOther < 0.0) nx = -nx, ny = -ny;
-        lineOf_.insert(lineOf_.end(), {nx, ny, -(nx * cx + ny * cy)});
-        const double a = 0.5 * (std::fabs(nx) + std::fabs(ny));
-        const double b = std::min(0.5 * std::fabs(std::fabs(nx) - std::fabs(ny)), a - kMinSlope);
-        const std::size_t lane = passes % G::kLanes;
-        if (lane == 0) groups_.resize(groups_.size() + G::kGroupFloats, 0.0f);
-        float* g = groups_.data() + groups_.size() - G::kGroupFloats;
-        g[G::kDx * 4 + lane] = static_cast<float>(nx);
-        g[G::kA * 4 + lane] = static_cast<float>(a);
-        g[G::kB * 4 + lane] = static_cast<float>(b);
-        g[G::kScale * 4 + lane] = static_cast<float>(1.0 / (2.0 * (a + b) * (a - b)));
-        g[G::kWeight * 4 + lane] = weights[m];
-        ++passes;
+        first = false;
+        passes_.push_back(pass);
     }
-    for (; passes % G::kLanes != 0; ++passes) lineOf_.insert(lineOf_.end(), {0.0, 0.0, kFarInside});
-    return passes > 0;
+    line.passes = static_cast<std::uint32_t>(passes_.size()) - line.firstPass;
+    return line.passes > 0;
+}
+
+// The segments along the axis: from each tip on, until the next tip, the
+// passes up to it are present. Groups of them share their tables' distance
+// from the corners; a group spans at most kSegmentSpan of that distance, so
+// a long run between tips, and the run beyond the last, are cut.
+bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std::size_t count,
+                            const float* weights) {
+    std::vector<double>& tipAt = tipAt_;
+    tipAt.clear();
+    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+    bool haveFirst = false;
+    for (std::size_t m = 0; m < count; ++m) {
+        if (!(weights[m] > 0.0f)) continue;
+        const double tx = members[m]->tipX + kPixelCentre, ty = members[m]->tipY + kPixelCentre;
+        if (!haveFirst) x0 = tx, y0 = ty, haveFirst = true;
+        x1 = tx, y1 = ty;
+    }
+    const double midX = 0.5 * (line.side[0].cx + line.side[1].cx);
+    const double midY = 0.5 * (line.side[0].cy + line.side[1].cy);
+    double ax = x1 - x0, ay = y1 - y0;
+    if (std::hypot(ax, ay) < 1.0) ax = midX - x0, ay = midY - y0;
+    const double length = std::hypot(ax, ay);
+    if (!(length > 0.0)) return false;
+    line.ax = ax / length, line.ay = ay / length;
+    if (!(Dot(line.ax, line.ay, midX - x0, midY - y0) > 0.0)) return false;
+    for (std::size_t m = 0; m < count; ++m) {
+        if (!(weights[m] > 0.0f)) continue;
+        const double at = Dot(line.ax, line.ay, members[m]->tipX + kPixelCentre, members[m]->tipY + kPixelCentre);
+        if (!tipAt.empty() && at < tipAt.back()) return false;  // tips out of order: not nested
+        tipAt.push_back(at);
+    }
+    const double start0 = tipAt.front();
+    // The distance from side s's corner along its first edge, at axis position `at`.
+    auto reach = [&](int s, double at) {
+        const FadeSide& side = line.side[s];
+        const double px = x0 + (at - start0) * line.ax, py = y0 + (at - start0) * line.ay;
+        return Dot(side.ex, side.ey, px - side.cx, py - side.cy);
+    };
+    // Near a corner the groups would grow short and many: such a line (its
+    // tips about the base, in a small picture) is filled exactly.
+    auto span = [&](double at) {
+        const double nearest = std::min(reach(0, at), reach(1, at));
+        return nearest >= kMinReach ? kSegmentSpan * nearest : 0.0;
+    };
+    line.firstSegment = static_cast<std::uint32_t>(segments_.size());
+    const std::size_t firstGroup = groups_.size();
+    float weight = 0.0f;
+    std::uint32_t present = 0;
+    double groupStart = 0.0, groupEnd = 0.0;
+    auto newGroup = [&](double at) {
+        const double s = span(at);
+        if (!(s > 0.0) || groups_.size() - firstGroup >= kMaxGroups) return false;
+        FadeGroup g{};
+        g.firstSegment = static_cast<std::uint32_t>(segments_.size());
+        groups_.push_back(g);
+        groupStart = at, groupEnd = at + s;
+        return true;
+    };
+    auto push = [&](double at) {
+        FadeSegment g{};
+        g.start = at;
+        g.present = present;
+        g.weight = weight;
+        g.group = static_cast<std::uint32_t>(groups_.size() - 1);
+        segments_.push_back(g);
+        ++groups_.back().segments;
+    };
+    const std::size_t tips = tipAt.size();
+    if (!newGroup(tipAt.front())) return false;
+    for (std::size_t k = 0; k < tips;) {
+        while (k < tips && tipAt[k] == tipAt[present]) weight += passes_[line.firstPass + k++].weight;
+        present = static_cast<std::uint32_t>(k);
+        push(tipAt[present - 1]);
+        while (k < tips && groupEnd < tipAt[k]) {
+            if (!newGroup(groupEnd)) return false;
+            push(groupStart);
+        }
+    }
+    for (std::size_t i = 0; i < kTrailingGroups; ++i) {
+        if (!newGroup(groupEnd)) return false;
+        push(groupStart);
+    }
+    line.end = groupEnd;
+    line.segments = static_cast<std::uint32_t>(segments_.size()) - line.firstSegment;
+    line.lastSegment = 0;
+    for (std::size_t i = firstGroup; i < groups_.size(); ++i) {
+        FadeGroup& g = groups_[i];
+        if (g.segments == 0) return false;
+        const double from = segments_[g.firstSegment].start;
+        const std::size_t after = g.firstSegment + g.segments;
+        const double to = after < segments_.size() ? segments_[after].start : line.end;
+        for (int s = 0; s < 2; ++s) g.reach[s] = reach(s, 0.5 * (from + to));
+    }
+    return true;
 }
 
 void FadeCells::Add(const Triangle* const* members, std::size_t count, const float* weights) {
-    FadeShape shape{};
+    FadeLine line{};
     const Triangle* first = nullptr;
     for (std::size_t k = 0; k < count && first == nullptr; ++k)
         first = weights[k] > 0.0f ? members[k] : nullptr;
-    const std::size_t groups = groups_.size(), lines = lineOf_.size();
+    const std::size_t passes = passes_.size(), segments = segments_.size(), groups = groups_.size();
     if (first != nullptr) {
         const double x1 = first->c1X + kPixelCentre, y1 = first->c1Y + kPixelCentre;
         const double x2 = first->c2X + kPixelCentre, y2 = first->c2Y + kPixelCentre;
         const double length = std::hypot(x2 - x1, y2 - y1);
-        shape.bx = x1, shape.by = y1;
-        shape.bnx = length > 0.0 ? (y1 - y2) / length : 0.0;
-        shape.bny = length > 0.0 ? (x2 - x1) / length : 0.0;
+        line.side[0].cx = x1, line.side[0].cy = y1;
+        line.side[1].cx = x2, line.side[1].cy = y2;
+        line.bx = x1, line.by = y1;
+        line.bnx = length > 0.0 ? (y1 - y2) / length : 0.0;
+        line.bny = length > 0.0 ? (x2 - x1) / length : 0.0;
         const double toTip =
-            shape.bnx * (first->tipX + kPixelCentre - x1) + shape.bny * (first->tipY + kPixelCentre - y1);
-        if (toTip < 0.0) shape.bnx = -shape.bnx, shape.bny = -shape.bny;
-        shape.baseReach = 0.5 * (std::fabs(shape.bnx) + std::fabs(shape.bny));
-        shape.usable = length > 0.0 && toTip != 0.0 &&
-                       AddSide(shape.side[0], x1, y1, x2, y2, members, count, weights) &&
-                       AddSide(shape.side[1], x2, y2, x1, y1, members, count, weights);
-        shape.passes = shape.side[1].first - shape.side[0].first;
+            line.bnx * (first->tipX + kPixelCentre - x1) + line.bny * (first->tipY + kPixelCentre - y1);
+        if (toTip < 0.0) line.bnx = -line.bnx, line.bny = -line.bny;
+        line.baseReach = 0.5 * (std::fabs(line.bnx) + std::fabs(line.bny));
+        line.usable = length > 0.0 && toTip != 0.0 && AddPasses(line, members, count, weights) &&
+                      AddSegments(line, members, count, weights);
     }
-    if (!shape.usable) groups_.resize(groups), lineOf_.resize(lines);
-    usable_ += shape.usable ? 1 : 0;
-    shapes_.push_back(shape);
-}
-
-void FadeCells::Distances(const FadeSide& side, std::uint32_t passes, double px, double py, float* d) const {
-    const double* line = lineOf_.data() + 3 * static_cast<std::size_t>(side.first);
-    for (std::uint32_t k = 0; k < passes; ++k, line += 3) {
-        d[k] = static_cast<float>(line[0] * px + line[1] * py + line[2]);
-    }
-}
-
-bool FadeCells::Row(std::uint32_t shape, std::int32_t first, std::int32_t last, std::int32_t row,
-                    std::uint32_t* acc) {
-    const FadeShape& f = shapes_[shape];
-    if (!f.usable) return false;
-    const double py = row + kPixelCentre;
-    // Along a row the distances are linear: the ends decide for every cell.
-    for (const double px : {first + kPixelCentre, last + kPixelCentre}) {
-        if (f.bnx * (px - f.bx) + f.bny * (py - f.by) < f.baseReach) return false;
-        for (const FadeSide& s : f.side) {
-            if (s.ax * (px - s.cx) + s.ay * (py - s.cy) < kMinAhead) return false;
-        }
-    }
-    const std::int32_t cells = last - first + 1;
-    if (d0_.size() < f.passes) d0_.resize(f.passes), d1_.resize(f.passes);
-    const double px = first + kPixelCentre;
-    Distances(f.side[0], f.passes, px, py, d0_.data());
-    Distances(f.side[1], f.passes, px, py, d1_.data());
-    const float whole = Sort(f, cells);
-    cellsFilled_ += static_cast<std::size_t>(cells);
-    Fill(whole, cells, acc + first);
-    return true;
+    if (!line.usable) passes_.resize(passes), segments_.resize(segments), groups_.resize(groups);
+    usable_ += line.usable ? 1 : 0;
+    lines_.push_back(line);
 }
 
 namespace {
 
-// Where an edge leaves a row's cells: wholly inside, wholly outside or
-// partly; d is the first cell's distance, changing by dx a cell.
-enum class Lies { kInside, kOutside, kPartly };
-Lies Where(float d, float dx, float a, std::int32_t cells) {
-    const float e = d + dx * static_cast<float>(cells - 1);
-    if (d >= a && e >= a) return Lies::kInside;
-    if (d <= -a && e <= -a) return Lies::kOutside;
-    return Lies::kPartly;
+// What a run of cells of one segment needs of one side: its table and the
+// table position of cell x of the row, at + by x, clamped to [0, top].
+struct SideRun {
+    const float* table;
+    float at, by, top;
+};
+
+#if QV_FILL_SSE2
+// Each side's table read at four cells' positions and interpolated.
+QV_ALWAYS_INLINE __m128 SideAt(const SideRun& side, __m128 x) noexcept {
+    __m128 f = _mm_add_ps(_mm_set1_ps(side.at), _mm_mul_ps(x, _mm_set1_ps(side.by)));
+    f = _mm_min_ps(_mm_set1_ps(side.top), _mm_max_ps(_mm_setzero_ps(), f));
+    const __m128i entry = _mm_cvttps_epi32(f);
+    const __m128 frac = _mm_sub_ps(f, _mm_cvtepi32_ps(entry));
+    alignas(16) std::int32_t e[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(e), entry);
+    // Each entry with the next, as one load of two.
+    const float* t = side.table;
+    __m128 p01 = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(t + e[0]));
+    p01 = _mm_loadh_pi(p01, reinterpret_cast<const __m64*>(t + e[1]));
+    __m128 p23 = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(t + e[2]));
+    p23 = _mm_loadh_pi(p23, reinterpret_cast<const __m64*>(t + e[3]));
+    const __m128 value = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0));
+    const __m128 next = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1));
+    return _mm_add_ps(value, _mm_mul_ps(frac, _mm_sub_ps(next, value)));
 }
+
+// Cells [from, to) of the row at `cell`: both sides' sums less the
+// segment's weight, four cells at a time.
+void FillRun(std::uint32_t* cell, std::int32_t from, std::int32_t to, const SideRun* side, float weight,
+             const std::uint32_t* logOf) noexcept {
+    const __m128 firstFour = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f), less = _mm_set1_ps(weight);
+    for (std::int32_t x = from; x < to; x += 4) {
+        const __m128 at = _mm_add_ps(_mm_set1_ps(static_cast<float>(x)), firstFour);
+        const __m128 coverage = _mm_sub_ps(_mm_add_ps(SideAt(side[0], at), SideAt(side[1], at)), less);
+        AddLogsOfFour(cell + x, coverage, logOf, to - x);
+    }
+}
+
+// Four table entries' ramps: the part of a cell inside an edge at distances
+// d, as CellInside.
+QV_ALWAYS_INLINE __m128 CellInsideOfFour(__m128 d, __m128 a, __m128 b, __m128 scale) noexcept {
+    const __m128 zero = _mm_setzero_ps();
+    d = _mm_min_ps(a, _mm_max_ps(_mm_sub_ps(zero, a), d));
+    const __m128 u = _mm_add_ps(d, a), v = _mm_max_ps(zero, _mm_add_ps(d, b)), w = _mm_max_ps(zero, _mm_sub_ps(d, b));
+    return _mm_mul_ps(scale, _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(u, u), _mm_mul_ps(v, v)), _mm_mul_ps(w, w)));
+}
+#else
+float SideAt(const SideRun& side, float x) noexcept {
+    const float f = std::min(side.top, std::max(0.0f, side.at + x * side.by));
+    const std::int32_t e = static_cast<std::int32_t>(f);
+    return side.table[e] + (f - static_cast<float>(e)) * (side.table[e + 1] - side.table[e]);
+}
+
+void FillRun(std::uint32_t* cell, std::int32_t from, std::int32_t to, const SideRun* side, float weight,
+             const std::uint32_t* logOf) noexcept {
+    for (std::int32_t x = from; x < to; ++x) {
+        if (cell[x] >= kSaturated) continue;
+        const float at = static_cast<float>(x);
+        cell[x] += LogOf(logOf, SideAt(side[0], at) + SideAt(side[1], at) - weight);
+    }
+}
+#endif
 
 }  // namespace
 
-// Passes whose both sides leave every cell wholly inside add a constant,
-// returned; those that one side leaves wholly outside add nothing; the rest
-// go to the lanes of `one` (one side partly, the other wholly inside) or
-// `both`.
-float FadeCells::Sort(const FadeShape& f, std::int32_t cells) {
-    const float* groups0 = groups_.data() + f.side[0].first / G::kLanes * G::kGroupFloats;
-    const float* groups1 = groups_.data() + f.side[1].first / G::kLanes * G::kGroupFloats;
-    one_.Clear();
-    both_.Clear();
-    float whole = 0.0f;
-    for (std::uint32_t k = 0; k < f.passes; ++k) {
-        const float* g0 = groups0 + k / G::kLanes * G::kGroupFloats + k % G::kLanes;
-        const float* g1 = groups1 + k / G::kLanes * G::kGroupFloats + k % G::kLanes;
-        const float weight = g0[G::kWeight * 4];
-        if (!(weight > 0.0f)) continue;
-        const Lies l0 = Where(d0_[k], g0[G::kDx * 4], g0[G::kA * 4], cells);
-        const Lies l1 = Where(d1_[k], g1[G::kDx * 4], g1[G::kA * 4], cells);
-        if (l0 == Lies::kOutside || l1 == Lies::kOutside) continue;
-        if (l0 == Lies::kInside && l1 == Lies::kInside) {
-            whole += weight;
-        } else if (l1 == Lies::kInside) {
-            one_.Push(d0_[k], g0, weight);
-        } else if (l0 == Lies::kInside) {
-            one_.Push(d1_[k], g1, weight);
-        } else {
-            both_.PushPair(d0_[k], g0, d1_[k], g1, weight);
-        }
+// Side `side`'s sums over each segment's passes, at offsets from the first
+// pass's edge taken at the group's distance from the corner, one entry
+// every 1 / kEntriesPerPixel: each pass's ramp over the entries it crosses,
+// four at a time, and its whole weight past them; each segment's table is
+// the sums once its passes are in.
+void FadeCells::BuildSide(const FadeLine& line, FadeGroup& group, int side) {
+    const double v0 = group.reach[side];
+    const FadeSegment* segments = segments_.data() + group.firstSegment;
+    const std::uint32_t present = segments[group.segments - 1].present;
+    double lo = 1e300, hi = -1e300;
+    for (std::uint32_t k = 0; k < present; ++k) {
+        const FadeEdge& e = passes_[line.firstPass + k].edge[side];
+        lo = std::min(lo, (-e.a - v0 * e.ne) / e.nn);
+        hi = std::max(hi, (e.a - v0 * e.ne) / e.nn);
     }
-    one_.Pad();
-    both_.Pad();
-    return whole;
+    const std::size_t entries = static_cast<std::size_t>(std::ceil((hi - lo) * kEntriesPerPixel)) + 2;
+    constexpr std::size_t kPad = 4;  // a ramp's last group of four may reach past the end
+    sums_.assign(entries + kPad, 0.0f);
+    float* t = sums_.data();
+    std::uint32_t added = 0;
+    for (std::uint32_t j = 0; j < group.segments; ++j) {
+        for (; added < segments[j].present; ++added) {
+            const FadePass& pass = passes_[line.firstPass + added];
+            const FadeEdge& e = pass.edge[side];
+            // Entry i lies at distance first + i * each inside the pass's edge.
+            const double first = v0 * e.ne + lo * e.nn, each = e.nn / kEntriesPerPixel;
+            const std::size_t from = static_cast<std::size_t>(std::max(0.0, std::floor((-e.a - first) / each)));
+            const std::size_t to =
+                std::min(entries, static_cast<std::size_t>(std::max(0.0, std::ceil((e.a - first) / each))) + 1);
+            std::size_t i = from;
+#if QV_FILL_SSE2
+            const __m128 a = _mm_set1_ps(e.a), b = _mm_set1_ps(e.b), scale = _mm_set1_ps(e.scale * pass.weight);
+            const __m128 firstFour = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
+            for (; i < to; i += 4) {
+                const __m128 index = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), firstFour);
+                const __m128 d = _mm_add_ps(_mm_set1_ps(static_cast<float>(first)),
+                                            _mm_mul_ps(index, _mm_set1_ps(static_cast<float>(each))));
+                _mm_storeu_ps(t + i, _mm_add_ps(_mm_loadu_ps(t + i), CellInsideOfFour(d, a, b, scale)));
+            }
+#else
+            for (; i < to; ++i) {
+                const float d = static_cast<float>(first + static_cast<double>(i) * each);
+                t[i] += pass.weight * CellInside(d, e.a, e.b, e.scale);
+            }
+#endif
+            // Entries past the ramp hold the pass wholly.
+#if QV_FILL_SSE2
+            for (const __m128 whole = _mm_set1_ps(pass.weight); i < entries; i += 4)
+                _mm_storeu_ps(t + i, _mm_add_ps(_mm_loadu_ps(t + i), whole));
+#else
+            for (; i < entries; ++i) t[i] += pass.weight;
+#endif
+        }
+        const std::size_t at = tables_.size();
+        tables_.insert(tables_.end(), t, t + entries);
+        segments_[group.firstSegment + j].table[side] = static_cast<std::uint32_t>(at);
+    }
+    group.entries[side] = static_cast<std::uint32_t>(entries);
+    group.lo[side] = static_cast<float>(lo);
+    // Just below the last entry, so that no cell reads past its pair.
+    group.top[side] = std::nextafter(static_cast<float>(entries - 1), 0.0f);
+    ++tablesBuilt_;
 }
 
-// Each pass counts by the part of the cell its sides leave inside; where
-// both pass, by the part they leave together, which is exact unless the
-// pass's tip lies in the cell (then it is too small by what lies beyond
-// the tip on neither side).
-void FadeCells::Fill(float whole, std::int32_t cells, std::uint32_t* cell) const {
-    const std::uint32_t* logOf = LogTable().data();
-    const std::size_t ones = one_.size(), boths = both_.size();
-    const float* one = one_.data.data();
-    const float* both = both_.data.data();
-    constexpr std::size_t kStride = FadeLanes::kGroupFloats;
-    for (std::int32_t i = 0; i < cells; ++i) {
-        if (cell[i] >= kSaturated) continue;
-        const float at = static_cast<float>(i);
-        float coverage = whole;
-#if QV_FILL_SSE2
-        __m128 sum = _mm_setzero_ps();
-        const __m128 step = _mm_set1_ps(at), unit = _mm_set1_ps(1.0f), zero = _mm_setzero_ps();
-        auto inside = [step](const float* g) {
-            return CellInside(_mm_add_ps(_mm_loadu_ps(g), _mm_mul_ps(_mm_loadu_ps(g + 4 + G::kDx * 4), step)),
-                              g + 4);
-        };
-        for (std::size_t k = 0; k < ones; k += G::kLanes) {
-            const float* g = one + k / G::kLanes * kStride;
-            sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(g + 4 + G::kWeight * 4), inside(g)));
-        }
-        for (std::size_t k = 0; k < boths; k += G::kLanes) {
-            const float* g0 = both + k / G::kLanes * 2 * kStride;
-            const __m128 together =
-                _mm_max_ps(zero, _mm_sub_ps(_mm_add_ps(inside(g0), inside(g0 + kStride)), unit));
-            sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(g0 + 4 + G::kWeight * 4), together));
-        }
-        coverage += HorizontalSum(sum);
-#else
-        auto inside = [at](const float* g) {
-            return CellInside(g[0] + g[4 + G::kDx * 4] * at, g[4 + G::kA * 4], g[4 + G::kB * 4],
-                              g[4 + G::kScale * 4]);
-        };
-        for (std::size_t k = 0; k < ones; ++k) {
-            const float* g = one + k / G::kLanes * kStride + k % G::kLanes;
-            coverage += g[4 + G::kWeight * 4] * inside(g);
-        }
-        for (std::size_t k = 0; k < boths; ++k) {
-            const float* g0 = both + k / G::kLanes * 2 * kStride + k % G::kLanes;
-            coverage += g0[4 + G::kWeight * 4] * std::max(0.0f, inside(g0) + inside(g0 + kStride) - 1.0f);
-        }
-#endif
-        cell[i] += LogOf(logOf, coverage);
+void FadeCells::Build(const FadeLine& line, FadeGroup& group) {
+    BuildSide(line, group, 0);
+    BuildSide(line, group, 1);
+    group.built = true;
+}
+
+// A run of the row's cells [from, to) in segment j. The table position is
+// taken as linear along the run, about its middle: the run lies within one
+// group, whose distances from the corner differ by at most kSegmentSpan, so
+// the reciprocal of that distance is linear to (kSegmentSpan / 2)^2.
+void FadeCells::Run(const FadeLine& f, std::uint32_t j, const RowStart& r, std::int32_t from, std::int32_t to,
+                    std::uint32_t* cell) {
+    const FadeSegment& segment = segments_[f.firstSegment + j];
+    FadeGroup& g = groups_[segment.group];
+    if (!g.built) Build(f, g);
+    SideRun side[2];
+    const double middle = 0.5 * (from + to - 1);
+    for (int s = 0; s < 2; ++s) {
+        // About the run's middle cell.
+        const FadeSide& fs = f.side[s];
+        const double u = r.u[s] + fs.nx * middle, reciprocal = 1.0 / (r.v[s] + fs.ex * middle);
+        const double scale = kEntriesPerPixel * g.reach[s] * reciprocal;
+        const double by = scale * (fs.nx - u * fs.ex * reciprocal);
+        side[s].table = tables_.data() + segment.table[s];
+        side[s].at = static_cast<float>(scale * u - kEntriesPerPixel * g.lo[s] - by * middle);
+        side[s].by = static_cast<float>(by);
+        side[s].top = g.top[s];
     }
+    FillRun(cell, from, to, side, segment.weight, LogTable().data());
+}
+
+void FadeCells::PrefetchLine(std::uint32_t shape) const noexcept {
+#if QV_FILL_SSE2
+    _mm_prefetch(reinterpret_cast<const char*>(&lines_[shape]), _MM_HINT_T0);
+#else
+    (void)shape;
+#endif
+}
+
+bool FadeCells::PrefetchTables(std::uint32_t shape) const noexcept {
+#if QV_FILL_SSE2
+    const FadeLine& f = lines_[shape];
+    if (!f.usable) return false;
+    const FadeSegment& segment = segments_[f.firstSegment + static_cast<std::uint32_t>(f.lastSegment)];
+    _mm_prefetch(reinterpret_cast<const char*>(&segment), _MM_HINT_T0);
+    const FadeGroup& g = groups_[segment.group];
+    if (!g.built) return false;
+    for (int s = 0; s < 2; ++s) {
+        const char* table = reinterpret_cast<const char*>(tables_.data() + segment.table[s]);
+        _mm_prefetch(table, _MM_HINT_T0);
+        _mm_prefetch(table + 64, _MM_HINT_T0);
+    }
+    return true;
+#else
+    (void)shape;
+    return false;
+#endif
+}
+
+bool FadeCells::Row(std::uint32_t shape, std::int32_t first, std::int32_t last, std::int32_t row,
+                    std::uint32_t* acc) {
+    FadeLine& f = lines_[shape];
+    if (!f.usable) return false;
+    const double py = row + kPixelCentre;
+    // The segments lie between the first tip and `end`, well ahead of both
+    // corners and inside the base: a row's cells within them need no other
+    // test, and along a row the ends decide for every cell.
+    const double along = Dot(f.ax, f.ay, first + kPixelCentre, py), ax = f.ax;
+    const std::int32_t cells = last - first + 1;
+    const double ends[2] = {along, along + ax * (cells - 1)};
+    if (std::max(ends[0], ends[1]) >= f.end) return false;
+    const double px = first + kPixelCentre;
+    RowStart r;
+    for (int s = 0; s < 2; ++s) {
+        r.u[s] = Dot(f.side[s].nx, f.side[s].ny, px - f.side[s].cx, py - f.side[s].cy);
+        r.v[s] = Dot(f.side[s].ex, f.side[s].ey, px - f.side[s].cx, py - f.side[s].cy);
+    }
+    // The segments along the row: cell x lies at `along + ax x` on the axis.
+    const FadeSegment* segments = segments_.data() + f.firstSegment;
+    const std::int32_t count = static_cast<std::int32_t>(f.segments);
+    // The segments holding the row's nearest and farthest cell (-1: before
+    // the first tip, where no pass is).
+    const double nearest = std::min(ends[0], ends[1]);
+    std::int32_t near = std::min(f.lastSegment, count - 1);
+    while (near >= 0 && nearest < segments[near].start) --near;
+    while (near + 1 < count && nearest >= segments[near + 1].start) ++near;
+    f.lastSegment = std::max<std::int32_t>(near, 0);
+    std::int32_t far = near;
+    while (far + 1 < count && std::max(ends[0], ends[1]) >= segments[far + 1].start) ++far;
+    std::uint32_t* cell = acc + first;
+    if (near == far) {
+        if (near >= 0) Run(f, static_cast<std::uint32_t>(near), r, 0, cells, cell);
+    } else {
+        // Cell x is in segment j from the first x at or past its start, going
+        // the cells' way, to the first at or past the next segment's start.
+        auto cut = [&](double at) {
+            const double x = (at - along) / ax;
+            const double c = ax > 0.0 ? std::ceil(x) : std::floor(x) + 1.0;
+            return static_cast<std::int32_t>(std::clamp(c, 0.0, static_cast<double>(cells)));
+        };
+        for (std::int32_t j = std::max(near, 0); j <= far; ++j) {
+            const std::int32_t atStart = cut(segments[j].start);
+            const std::int32_t atEnd = j + 1 < count ? cut(segments[j + 1].start) : (ax > 0.0 ? cells : 0);
+            const std::int32_t from = ax > 0.0 ? atStart : atEnd, to = ax > 0.0 ? atEnd : atStart;
+            if (from < to) Run(f, static_cast<std::uint32_t>(j), r, from, to, cell);
+        }
+    }
+    cellsFilled_ += static_cast<std::size_t>(cells);
+    return true;
 }
 
 }  // namespace qv::fill

@@ -1,14 +1,17 @@
-// The blur's fade from its nesting: a blur line's passes share their two
-// outer corners and put their tips further out along the line's axis, so a
-// pass is the part of the plane inside its two side edges and the shared
-// base, and every side edge is a whole line through its side's corner. Away
-// from the corners and the base, a cell's part inside one pass's side edge
-// depends on the cell centre's distance from it alone (the integral of the
-// cell's shadow on the edge's normal), and the pass's part is what both its
-// sides leave inside: exact but where the pass's tip lies in the cell. The
-// cells of a row are then a few multiply-adds per pass, four passes at a
-// time, with no edge pieces to clip, sort or sum; where one side lies wholly
-// inside, only the other is evaluated.
+// The blur's fade from its nesting. A blur line's passes share their two
+// outer corners and put their tips one after another along one ray, so the
+// passes that hold a point are those whose tips lie behind it: along the
+// line they change only at the tips, which cut it into segments. Within a
+// segment a cell's coverage is the sum over the passes present of
+//     w_k (c1_k + c2_k - 1) = T1(u1) + T2(u2) - W,
+// c_s_k the part of the cell inside pass k's edge on side s (exact wherever
+// the pass's two edges do not meet in the cell, i.e. but at its tip). Every
+// side edge is a whole line through its side's corner, so each side's sum
+// T depends on one number: the cell's offset from the first pass's edge,
+// measured at the segment's distance from the corner (the offsets of the
+// other passes grow in proportion to that distance). T is tabulated once per
+// segment and side, when a row first needs it, and a cell reads it with one
+// interpolation per side instead of the exact areas of up to 24 edges.
 #pragma once
 
 #include <cstddef>
@@ -19,75 +22,57 @@
 
 namespace qv::fill {
 
-// A line's passes on one side, four to a group, each field's four lanes side
-// by side (padded passes have weight 0).
-struct FadeGroups {
-    enum Field : std::size_t { kDx, kA, kB, kScale, kWeight, kFields };
-    static constexpr std::size_t kLanes = 4;
-    static constexpr std::size_t kGroupFloats = kFields * kLanes;
-};
-
-// A row's passes that need evaluating, four lanes to a group: each lane's
-// first distance, then its FadeGroups fields. A pair (both sides of one
-// pass) takes a group of each side, one after the other.
-struct FadeLanes {
-    static constexpr std::size_t kGroupFloats = FadeGroups::kLanes + FadeGroups::kGroupFloats;
-    std::vector<float> data;
-    std::size_t count = 0;
-    void Clear() noexcept { count = 0; }
-    std::size_t size() const noexcept { return count; }
-    // A pass from one lane g of a FadeGroups group, at distance d.
-    void Push(float d, const float* g, float weight) { Put(Lane(1), d, g, weight), ++count; }
-    void PushPair(float d0, const float* g0, float d1, const float* g1, float weight) {
-        float* at = Lane(2);
-        Put(at, d0, g0, weight);
-        Put(at + kGroupFloats, d1, g1, weight);
-        ++count;
-    }
-    // The last group's other lanes: weight 0, far inside.
-    void Pad() {
-        for (std::size_t lane = count % FadeGroups::kLanes; lane != 0 && lane < FadeGroups::kLanes; ++lane) {
-            float* base = data.data() + (count / FadeGroups::kLanes) * kGroupFloats * pairs_ + lane;
-            for (std::size_t side = 0; side < pairs_; ++side) Blank(base + side * kGroupFloats);
-        }
-    }
-
-private:
-    float* Lane(std::size_t pairs) {
-        pairs_ = pairs;
-        const std::size_t need = (count / FadeGroups::kLanes + 1) * kGroupFloats * pairs;
-        if (data.size() < need) data.resize(need);
-        return data.data() + count / FadeGroups::kLanes * kGroupFloats * pairs + count % FadeGroups::kLanes;
-    }
-    static void Put(float* at, float d, const float* g, float weight) {
-        at[0] = d;
-        for (std::size_t f = 0; f < FadeGroups::kFields; ++f) at[4 + f * 4] = g[f * 4];
-        at[4 + FadeGroups::kWeight * 4] = weight;
-    }
-    static void Blank(float* at) {
-        at[0] = 1e6f;
-        at[4 + FadeGroups::kDx * 4] = 0.0f;
-        at[4 + FadeGroups::kA * 4] = 0.5f;
-        at[4 + FadeGroups::kB * 4] = 0.25f;
-        at[4 + FadeGroups::kScale * 4] = 1.0f;
-        at[4 + FadeGroups::kWeight * 4] = 0.0f;
-    }
-    std::size_t pairs_ = 1;
-};
-
+// One side of a line: its corner, the unit direction of the first pass's
+// edge from the corner, and that edge's unit normal into the line.
 struct FadeSide {
-    double cx, cy;        // the shared corner
-    double ax, ay;        // unit axis from the corner towards the first tip
-    std::uint32_t first;  // its passes in FadeCells' lists, a multiple of four
+    double cx, cy;
+    double ex, ey;
+    double nx, ny;
 };
 
-struct FadeShape {
+// A run of the line's axis with a fixed set of passes present.
+struct FadeSegment {
+    double start;            // on the line's axis; it ends where the next begins
+    std::uint32_t present;   // the first `present` passes hold it
+    float weight;            // their summed weight
+    std::uint32_t group;     // in FadeCells' groups
+    std::uint32_t table[2];  // per side, its table in FadeCells' tables once built
+};
+
+// Consecutive segments tabulated at one distance from each corner, so on
+// one grid: each segment's table is the one before plus the passes it adds.
+struct FadeGroup {
+    double reach[2];  // per side: the distance from the corner it is tabulated at
+    float lo[2];      // the offset of the first entry
+    float top[2];     // the highest position read
+    std::uint32_t entries[2];
+    std::uint32_t firstSegment, segments;
+    bool built;
+};
+
+struct FadeLine {
     bool usable = false;
-    std::uint32_t passes = 0;  // per side, padded to four
-    FadeSide side[2];          // corner 1 (family 0), corner 2 (family 2)
-    double bx, by;             // a point of the shared base edge
-    double bnx, bny;           // its unit normal towards the tips
-    double baseReach;          // a cell's shadow half-width on it
+    FadeSide side[2];                      // corner 1, corner 2
+    double ax, ay;                         // unit axis from the first tip outward
+    double end;                            // where the last segment ends on it
+    double bx, by, bnx, bny;               // the shared base edge and its normal towards the tips
+    double baseReach;                      // a cell's shadow half-width on it
+    std::uint32_t firstPass, passes;       // in FadeCells' passes, in pass order
+    std::uint32_t firstSegment, segments;  // in FadeCells' segments
+    std::int32_t lastSegment;              // where the line's last row began: the next begins near it
+};
+
+// One pass's edge on one side, through the side's corner: a point at
+// distance v along the side's first edge and u off it lies v ne + u nn
+// inside it; with the cell's shadow on its normal.
+struct FadeEdge {
+    double ne, nn;
+    float a, b, scale;
+};
+
+struct FadePass {
+    float weight;
+    FadeEdge edge[2];
 };
 
 class FadeCells {
@@ -101,31 +86,44 @@ public:
     // The coverages of cells [first, last] of `row` of shape `shape` where
     // only its side families pass, added as logs to the sums acc unless
     // already opaque; false (nothing added) where the cells are not all in
-    // front of both corners and inside the base edge.
+    // front of both corners, inside the base edge and within the segments.
     bool Row(std::uint32_t shape, std::int32_t first, std::int32_t last, std::int32_t row,
              std::uint32_t* acc);
 
-    std::size_t size() const noexcept { return shapes_.size(); }
+    // Asks for what Row will read of a line a few clusters ahead: the line,
+    // and the tables of the segment its last row began in (false when they
+    // are not built yet, or the line is not taken).
+    void PrefetchLine(std::uint32_t shape) const noexcept;
+    bool PrefetchTables(std::uint32_t shape) const noexcept;
+
+    std::size_t size() const noexcept { return lines_.size(); }
     // Cells filled by Row since Clear, and lines it could take.
     std::size_t CellsFilled() const noexcept { return cellsFilled_; }
     std::size_t UsableLines() const noexcept { return usable_; }
+    // Tables built since Clear (a group's side each).
+    std::size_t TablesBuilt() const noexcept { return tablesBuilt_; }
 
 private:
-    bool AddSide(FadeSide& side, double cx, double cy, double ox, double oy, const Triangle* const* members,
-                 std::size_t count, const float* weights);
-    // Each pass's distance from the centre of cell (px, py) into d.
-    void Distances(const FadeSide& side, std::uint32_t passes, double px, double py, float* d) const;
-    // Sorts the row's passes into one_ and both_; returns the weight of
-    // those wholly inside.
-    float Sort(const FadeShape& f, std::int32_t cells);
-    void Fill(float whole, std::int32_t cells, std::uint32_t* cell) const;
+    bool AddPasses(FadeLine& line, const Triangle* const* members, std::size_t count, const float* weights);
+    bool AddSegments(FadeLine& line, const Triangle* const* members, std::size_t count, const float* weights);
+    void Build(const FadeLine& line, FadeGroup& group);
+    void BuildSide(const FadeLine& line, FadeGroup& group, int side);
+    // Where a row's first cell lies from each side: off its first edge (u)
+    // and along it from the corner (v).
+    struct RowStart {
+        double u[2], v[2];
+    };
+    void Run(const FadeLine& line, std::uint32_t segment, const RowStart& start, std::int32_t from,
+             std::int32_t to, std::uint32_t* cell);
 
-    std::vector<FadeShape> shapes_;
-    std::vector<float> groups_;   // FadeGroups, by FadeSide::first
-    std::vector<double> lineOf_;  // per pass: nx, ny and the offset of its edge's line
-    std::vector<float> d0_, d1_;  // a row's distances
-    FadeLanes one_, both_;        // a row's passes that need evaluating
-    std::size_t cellsFilled_ = 0, usable_ = 0;
+    std::vector<FadeLine> lines_;
+    std::vector<FadePass> passes_;
+    std::vector<FadeSegment> segments_;
+    std::vector<FadeGroup> groups_;
+    std::vector<float> tables_;
+    std::vector<double> tipAt_;        // AddSegments' scratch
+    std::vector<float> sums_;          // Build's scratch
+    std::size_t cellsFilled_ = 0, usable_ = 0, tablesBuilt_ = 0;
 };
 
 }  // namespace qv::fill

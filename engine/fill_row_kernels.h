@@ -193,7 +193,28 @@ inline void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t
     scalar::ResolveCellsFrom(acc, pixels, x, count, bySum, opaque, last);
 }
 
+// Adds the logs of four cells' coverages to the first `lanes` of them that
+// are not opaque yet, without a branch per cell, which would mostly guess
+// wrong; the other cells, which must be readable, add 0.
+QV_ALWAYS_INLINE void AddLogsOfFour(std::uint32_t* cell, __m128 coverage, const std::uint32_t* logOf,
+                                    std::int32_t lanes) {
+    const __m128 one = _mm_set1_ps(1.0f);
+    coverage = _mm_min_ps(one, _mm_max_ps(_mm_setzero_ps(), coverage));
+    alignas(16) std::int32_t index[4];
+    _mm_store_si128(
+        reinterpret_cast<__m128i*>(index),
+        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, _mm_set1_ps(static_cast<float>(kCoverageSteps))),
+                                    _mm_set1_ps(0.5f))));
+    const __m128i logs = _mm_setr_epi32(static_cast<int>(logOf[index[0]]), static_cast<int>(logOf[index[1]]),
+                                        static_cast<int>(logOf[index[2]]), static_cast<int>(logOf[index[3]]));
+    const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell));
+    const __m128i open = _mm_and_si128(BelowLimit(kSaturated)(sums),
+                                       _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(lanes)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cell), _mm_add_epi32(sums, _mm_and_si128(open, logs)));
+}
+
 }  // namespace sse2
+using sse2::AddLogsOfFour;
 using sse2::AllSaturated;
 using sse2::FillPixels;
 using sse2::ResolveCells;
