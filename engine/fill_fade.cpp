@@ -12,11 +12,6 @@ namespace qv::fill {
 
 namespace {
 
-// Cells nearer a corner than this (along its edge, in pixels) may hold the
-// corner itself, where the side edges stop being whole lines: those rows
-// are filled exactly.
-constexpr double kMinAhead = 1.0;
-
 // The flat part of a cell's shadow is kept this much narrower than the
 // whole, so that an edge along a row or column (a box shadow) needs no
 // other formula: its part inside is off by less than 1e-3.
@@ -42,7 +37,7 @@ constexpr std::size_t kMaxGroups = 32;
 // Table entries per pixel of offset. Between entries the sum is linear; a
 // pass's ramp is at most as curved as a box's corner, so the interpolation
 // is off by at most 1 / (4 kEntriesPerPixel) of the pass's weight there.
-constexpr double kEntriesPerPixel = 8.0;
+constexpr double kEntriesPerPixel = 4.0;
 
 // The part of a cell inside an edge at distance d from its centre: the
 // integral of a trapezoid of half-widths a (whole) and b (flat top), as
@@ -128,11 +123,11 @@ bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std:
     if (std::hypot(ax, ay) < 1.0) ax = midX - x0, ay = midY - y0;
     const double length = std::hypot(ax, ay);
     if (!(length > 0.0)) return false;
-    line.ax = ax / length, line.ay = ay / length;
-    if (!(Dot(line.ax, line.ay, midX - x0, midY - y0) > 0.0)) return false;
+    ax /= length, ay /= length;
+    if (!(Dot(ax, ay, midX - x0, midY - y0) > 0.0)) return false;
     for (std::size_t m = 0; m < count; ++m) {
         if (!(weights[m] > 0.0f)) continue;
-        const double at = Dot(line.ax, line.ay, members[m]->tipX + kPixelCentre, members[m]->tipY + kPixelCentre);
+        const double at = Dot(ax, ay, members[m]->tipX + kPixelCentre - x0, members[m]->tipY + kPixelCentre - y0);
         if (!tipAt.empty() && at < tipAt.back()) return false;  // tips out of order: not nested
         tipAt.push_back(at);
     }
@@ -140,7 +135,7 @@ bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std:
     // The distance from side s's corner along its first edge, at axis position `at`.
     auto reach = [&](int s, double at) {
         const FadeSide& side = line.side[s];
-        const double px = x0 + (at - start0) * line.ax, py = y0 + (at - start0) * line.ay;
+        const double px = x0 + (at - start0) * ax, py = y0 + (at - start0) * ay;
         return Dot(side.ex, side.ey, px - side.cx, py - side.cy);
     };
     // Near a corner the groups would grow short and many: such a line (its
@@ -166,6 +161,7 @@ bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std:
     auto push = [&](double at) {
         FadeSegment g{};
         g.start = at;
+        g.from = static_cast<float>(at);
         g.present = present;
         g.weight = weight;
         g.group = static_cast<std::uint32_t>(groups_.size() - 1);
@@ -187,7 +183,9 @@ bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std:
         if (!newGroup(groupEnd)) return false;
         push(groupStart);
     }
-    line.end = groupEnd;
+    line.end = static_cast<float>(groupEnd);
+    line.ax = static_cast<float>(ax), line.ay = static_cast<float>(ay);
+    line.perAx = line.ax != 0.0f ? 1.0f / line.ax : 0.0f;
     line.segments = static_cast<std::uint32_t>(segments_.size()) - line.firstSegment;
     line.lastSegment = 0;
     for (std::size_t i = firstGroup; i < groups_.size(); ++i) {
@@ -195,10 +193,24 @@ bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std:
         if (g.segments == 0) return false;
         const double from = segments_[g.firstSegment].start;
         const std::size_t after = g.firstSegment + g.segments;
-        const double to = after < segments_.size() ? segments_[after].start : line.end;
+        const double to = after < segments_.size() ? segments_[after].start : groupEnd;
         for (int s = 0; s < 2; ++s) g.reach[s] = reach(s, 0.5 * (from + to));
     }
     return true;
+}
+
+// The single-precision view of a line rows read, from the pixel of its
+// first tip, whose centre is the axis' zero.
+void FadeCells::SetOrigin(FadeLine& line, const Triangle& first) {
+    line.ox = first.tipX, line.oy = first.tipY;
+    const double x = first.tipX + kPixelCentre, y = first.tipY + kPixelCentre;
+    for (int s = 0; s < 2; ++s) {
+        const FadeSide& side = line.side[s];
+        line.u[s] = static_cast<float>(Dot(side.nx, side.ny, x - side.cx, y - side.cy));
+        line.v[s] = static_cast<float>(Dot(side.ex, side.ey, x - side.cx, y - side.cy));
+        line.ux[s] = static_cast<float>(side.nx), line.uy[s] = static_cast<float>(side.ny);
+        line.vx[s] = static_cast<float>(side.ex), line.vy[s] = static_cast<float>(side.ey);
+    }
 }
 
 void FadeCells::Add(const Triangle* const* members, std::size_t count, const float* weights) {
@@ -213,15 +225,11 @@ void FadeCells::Add(const Triangle* const* members, std::size_t count, const flo
         const double length = std::hypot(x2 - x1, y2 - y1);
         line.side[0].cx = x1, line.side[0].cy = y1;
         line.side[1].cx = x2, line.side[1].cy = y2;
-        line.bx = x1, line.by = y1;
-        line.bnx = length > 0.0 ? (y1 - y2) / length : 0.0;
-        line.bny = length > 0.0 ? (x2 - x1) / length : 0.0;
-        const double toTip =
-            line.bnx * (first->tipX + kPixelCentre - x1) + line.bny * (first->tipY + kPixelCentre - y1);
-        if (toTip < 0.0) line.bnx = -line.bnx, line.bny = -line.bny;
-        line.baseReach = 0.5 * (std::fabs(line.bnx) + std::fabs(line.bny));
+        // A tip on the base line makes no triangle.
+        const double toTip = (x2 - x1) * (first->tipY + kPixelCentre - y1) - (y2 - y1) * (first->tipX + kPixelCentre - x1);
         line.usable = length > 0.0 && toTip != 0.0 && AddPasses(line, members, count, weights) &&
                       AddSegments(line, members, count, weights);
+        if (line.usable) SetOrigin(line, *first);
     }
     if (!line.usable) passes_.resize(passes), segments_.resize(segments), groups_.resize(groups);
     usable_ += line.usable ? 1 : 0;
@@ -354,7 +362,8 @@ void FadeCells::BuildSide(const FadeLine& line, FadeGroup& group, int side) {
         segments_[group.firstSegment + j].table[side] = static_cast<std::uint32_t>(at);
     }
     group.entries[side] = static_cast<std::uint32_t>(entries);
-    group.lo[side] = static_cast<float>(lo);
+    group.scale[side] = static_cast<float>(kEntriesPerPixel * v0);
+    group.shift[side] = static_cast<float>(kEntriesPerPixel * lo);
     // Just below the last entry, so that no cell reads past its pair.
     group.top[side] = std::nextafter(static_cast<float>(entries - 1), 0.0f);
     ++tablesBuilt_;
@@ -376,18 +385,27 @@ void FadeCells::Run(const FadeLine& f, std::uint32_t j, const RowStart& r, std::
     FadeGroup& g = groups_[segment.group];
     if (!g.built) Build(f, g);
     SideRun side[2];
-    const double middle = 0.5 * (from + to - 1);
+    const float middle = 0.5f * static_cast<float>(from + to - 1);
     for (int s = 0; s < 2; ++s) {
-        // About the run's middle cell.
-        const FadeSide& fs = f.side[s];
-        const double u = r.u[s] + fs.nx * middle, reciprocal = 1.0 / (r.v[s] + fs.ex * middle);
-        const double scale = kEntriesPerPixel * g.reach[s] * reciprocal;
-        const double by = scale * (fs.nx - u * fs.ex * reciprocal);
+        const float u = r.u[s] + f.ux[s] * middle, reciprocal = 1.0f / (r.v[s] + f.vx[s] * middle);
+        const float scale = g.scale[s] * reciprocal;
+        const float by = scale * (f.ux[s] - u * f.vx[s] * reciprocal);
         side[s].table = tables_.data() + segment.table[s];
-        side[s].at = static_cast<float>(scale * u - kEntriesPerPixel * g.lo[s] - by * middle);
-        side[s].by = static_cast<float>(by);
+        side[s].at = scale * u - g.shift[s] - by * middle;
+        side[s].by = by;
         side[s].top = g.top[s];
+        // A cell at or before the table's first entry is outside every pass
+        // on this side, and the line adds nothing there.
+        const float edge = -side[s].at / by;
+        if (by > 0.0f) {
+            from = std::max(from, static_cast<std::int32_t>(std::max(static_cast<float>(from), std::min(static_cast<float>(to), edge))));
+        } else if (by < 0.0f) {
+            to = std::min(to, static_cast<std::int32_t>(std::min(static_cast<float>(to), std::max(static_cast<float>(from), edge))) + 1);
+        } else if (side[s].at <= 0.0f) {
+            return;
+        }
     }
+    if (from >= to) return;
     FillRun(cell, from, to, side, segment.weight, LogTable().data());
 }
 
@@ -423,47 +441,54 @@ bool FadeCells::Row(std::uint32_t shape, std::int32_t first, std::int32_t last, 
                     std::uint32_t* acc) {
     FadeLine& f = lines_[shape];
     if (!f.usable) return false;
-    const double py = row + kPixelCentre;
+    // The row's first cell from the line's origin, exact in single precision.
+    const float dx = static_cast<float>(first - f.ox), dy = static_cast<float>(row - f.oy);
+    const std::int32_t cells = last - first + 1;
     // The segments lie between the first tip and `end`, well ahead of both
     // corners and inside the base: a row's cells within them need no other
     // test, and along a row the ends decide for every cell.
-    const double along = Dot(f.ax, f.ay, first + kPixelCentre, py), ax = f.ax;
-    const std::int32_t cells = last - first + 1;
-    const double ends[2] = {along, along + ax * (cells - 1)};
-    if (std::max(ends[0], ends[1]) >= f.end) return false;
-    const double px = first + kPixelCentre;
+    const float along = f.ax * dx + f.ay * dy;
+    const float alongLast = along + f.ax * static_cast<float>(cells - 1);
+    const float nearest = std::min(along, alongLast), farthest = std::max(along, alongLast);
+    if (farthest >= f.end) return false;
     RowStart r;
     for (int s = 0; s < 2; ++s) {
-        r.u[s] = Dot(f.side[s].nx, f.side[s].ny, px - f.side[s].cx, py - f.side[s].cy);
-        r.v[s] = Dot(f.side[s].ex, f.side[s].ey, px - f.side[s].cx, py - f.side[s].cy);
+        r.u[s] = f.u[s] + f.ux[s] * dx + f.uy[s] * dy;
+        r.v[s] = f.v[s] + f.vx[s] * dx + f.vy[s] * dy;
     }
-    // The segments along the row: cell x lies at `along + ax x` on the axis.
+    // The segments holding the row's nearest and farthest cell (-1: before
+    // the first tip, where no pass is), searched from where the line's last
+    // row began.
     const FadeSegment* segments = segments_.data() + f.firstSegment;
     const std::int32_t count = static_cast<std::int32_t>(f.segments);
-    // The segments holding the row's nearest and farthest cell (-1: before
-    // the first tip, where no pass is).
-    const double nearest = std::min(ends[0], ends[1]);
-    std::int32_t near = std::min(f.lastSegment, count - 1);
-    while (near >= 0 && nearest < segments[near].start) --near;
-    while (near + 1 < count && nearest >= segments[near + 1].start) ++near;
+    std::int32_t near = f.lastSegment;
+    while (near >= 0 && nearest < segments[near].from) --near;
+    while (near + 1 < count && nearest >= segments[near + 1].from) ++near;
     f.lastSegment = std::max<std::int32_t>(near, 0);
     std::int32_t far = near;
-    while (far + 1 < count && std::max(ends[0], ends[1]) >= segments[far + 1].start) ++far;
+    while (far + 1 < count && farthest >= segments[far + 1].from) ++far;
     std::uint32_t* cell = acc + first;
     if (near == far) {
         if (near >= 0) Run(f, static_cast<std::uint32_t>(near), r, 0, cells, cell);
     } else {
-        // Cell x is in segment j from the first x at or past its start, going
-        // the cells' way, to the first at or past the next segment's start.
-        auto cut = [&](double at) {
-            const double x = (at - along) / ax;
-            const double c = ax > 0.0 ? std::ceil(x) : std::floor(x) + 1.0;
-            return static_cast<std::int32_t>(std::clamp(c, 0.0, static_cast<double>(cells)));
+        // Cell x lies at along + ax x on the axis; a segment's cells are those
+        // from its start to the next's, cut where the axis passes them.
+        const float top = static_cast<float>(cells);
+        auto cut = [&](float at) {  // the first cell past `at`, going the cells' way
+            const float x = (at - along) * f.perAx;
+            if (f.ax > 0.0f) {  // the first x >= at: ceil, on [0, cells]
+                const float c = std::min(top, std::max(0.0f, x));
+                const std::int32_t t = static_cast<std::int32_t>(c);
+                return t + (static_cast<float>(t) < c ? 1 : 0);
+            }
+            // The first x with along + ax x < at: floor + 1, on [0, cells].
+            const float c = std::min(top - 1.0f, std::max(-1.0f, x)) + 1.0f;
+            return static_cast<std::int32_t>(c);
         };
         for (std::int32_t j = std::max(near, 0); j <= far; ++j) {
-            const std::int32_t atStart = cut(segments[j].start);
-            const std::int32_t atEnd = j + 1 < count ? cut(segments[j + 1].start) : (ax > 0.0 ? cells : 0);
-            const std::int32_t from = ax > 0.0 ? atStart : atEnd, to = ax > 0.0 ? atEnd : atStart;
+            const std::int32_t atStart = cut(segments[j].from);
+            const std::int32_t atEnd = j + 1 < count ? cut(segments[j + 1].from) : (f.ax > 0.0f ? cells : 0);
+            const std::int32_t from = f.ax > 0.0f ? atStart : atEnd, to = f.ax > 0.0f ? atEnd : atStart;
             if (from < to) Run(f, static_cast<std::uint32_t>(j), r, from, to, cell);
         }
     }

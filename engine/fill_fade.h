@@ -33,6 +33,7 @@ struct FadeSide {
 // A run of the line's axis with a fixed set of passes present.
 struct FadeSegment {
     double start;            // on the line's axis; it ends where the next begins
+    float from;              // the same from the line's origin
     std::uint32_t present;   // the first `present` passes hold it
     float weight;            // their summed weight
     std::uint32_t group;     // in FadeCells' groups
@@ -43,23 +44,29 @@ struct FadeSegment {
 // one grid: each segment's table is the one before plus the passes it adds.
 struct FadeGroup {
     double reach[2];  // per side: the distance from the corner it is tabulated at
-    float lo[2];      // the offset of the first entry
     float top[2];     // the highest position read
+    float scale[2];   // table positions per pixel of offset, at a distance of 1
+    float shift[2];   // the first entry's position
     std::uint32_t entries[2];
     std::uint32_t firstSegment, segments;
     bool built;
 };
 
 struct FadeLine {
-    bool usable = false;
-    FadeSide side[2];                      // corner 1, corner 2
-    double ax, ay;                         // unit axis from the first tip outward
-    double end;                            // where the last segment ends on it
-    double bx, by, bnx, bny;               // the shared base edge and its normal towards the tips
-    double baseReach;                      // a cell's shadow half-width on it
-    std::uint32_t firstPass, passes;       // in FadeCells' passes, in pass order
+    // What a row reads, in single precision from the line's origin (the
+    // pixel of its first tip, ox, oy): each side's offset u off its first
+    // edge and distance v along it, and their change per pixel in x and y;
+    // the position on the axis likewise (0 at the origin).
+    float u[2], v[2], ux[2], uy[2], vx[2], vy[2];
+    float ax, ay, perAx;  // perAx: 1 / ax, 0 where ax is 0
+    float end;            // where the last segment ends on the axis
+    std::int32_t ox, oy;
     std::uint32_t firstSegment, segments;  // in FadeCells' segments
     std::int32_t lastSegment;              // where the line's last row began: the next begins near it
+    bool usable = false;
+    // What only building reads.
+    FadeSide side[2];                      // corner 1, corner 2
+    std::uint32_t firstPass, passes;       // in FadeCells' passes, in pass order
 };
 
 // One pass's edge on one side, through the side's corner: a point at
@@ -106,12 +113,13 @@ public:
 private:
     bool AddPasses(FadeLine& line, const Triangle* const* members, std::size_t count, const float* weights);
     bool AddSegments(FadeLine& line, const Triangle* const* members, std::size_t count, const float* weights);
+    static void SetOrigin(FadeLine& line, const Triangle& first);
     void Build(const FadeLine& line, FadeGroup& group);
     void BuildSide(const FadeLine& line, FadeGroup& group, int side);
     // Where a row's first cell lies from each side: off its first edge (u)
     // and along it from the corner (v).
     struct RowStart {
-        double u[2], v[2];
+        float u[2], v[2];
     };
     void Run(const FadeLine& line, std::uint32_t segment, const RowStart& start, std::int32_t from,
              std::int32_t to, std::uint32_t* cell);

@@ -80,26 +80,53 @@ TEST(NestedFade, FillsMostOfABlurredFramesFadeCells) {
     EXPECT_GT(frame.Stats().nestedFadeCells, pixels.size());
 }
 
-// One wide line of the blur's twelve passes, tips further out along its
-// axis, filled both ways; the axis runs down a column.
-std::vector<std::uint32_t> WideBlurLine(bool nested, int width, int height,
-                                        std::size_t* nestedCells = nullptr) {
+// One line of the blur's twelve passes, tips `step` apart from `tip` along
+// (dx, dy) per pass, corners c1 and c2, filled both ways.
+struct BlurLine {
+    int tipX, tipY, stepX, stepY;
+    int c1X, c1Y, c2X, c2Y;
+};
+
+std::vector<std::uint32_t> FilledBlurLine(const BlurLine& line, bool nested, int width, int height,
+                                          std::size_t* nestedCells = nullptr) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     Surface surface{pixels.data(), pixels.size() * 4, width, height};
     FrameAccumulator frame(surface, FillOptions{.nestedFade = nested});
     frame.BeginFrame(width, height);
-    const int axis = width / 2;
     for (int k = 0; k < kBlurPassCount; ++k) {
         const std::uint8_t alpha = kBlurPassOpacity[k];
         frame.BeginPass(PassInfo{0.0f, alpha, 0xFFFFFFu, 1});
-        // Corners far below the picture, tips 9 rows apart from row 10 down.
-        frame.FillTriangle(Triangle{axis, 10 + 9 * k, axis - 90, height + 400, axis + 90, height + 400,
-                                    (static_cast<std::uint32_t>(alpha) << 24) | 0xFFFFFFu});
+        frame.FillTriangle(Triangle{line.tipX + line.stepX * k, line.tipY + line.stepY * k, line.c1X, line.c1Y,
+                                    line.c2X, line.c2Y, (static_cast<std::uint32_t>(alpha) << 24) | 0xFFFFFFu});
         frame.EndPass();
     }
     frame.EndFrame();
     if (nestedCells != nullptr) *nestedCells = frame.Stats().nestedFadeCells;
     return pixels;
+}
+
+// One wide line whose axis runs down a column: corners far below the
+// picture, tips 9 rows apart from row 10 down.
+std::vector<std::uint32_t> WideBlurLine(bool nested, int width, int height,
+                                        std::size_t* nestedCells = nullptr) {
+    const int axis = width / 2;
+    return FilledBlurLine(BlurLine{axis, 10, 0, 9, axis - 90, height + 400, axis + 90, height + 400}, nested,
+                          width, height, nestedCells);
+}
+
+// Regression: a nearly level line's rows run far along it, through several
+// of its stretches of passes; each stretch's cells were once placed by
+// their offset at the row's first cell, and came out up to 144/255 wrong.
+TEST(NestedFade, LongRowsOfANearlyLevelLineStayInPlace) {
+    constexpr int kWidth = 320, kHeight = 48;
+    const BlurLine level{6, 22, 21, 0, kWidth + 300, 2, kWidth + 300, 47};
+    std::size_t nestedCells = 0;
+    const auto nested = FilledBlurLine(level, true, kWidth, kHeight, &nestedCells);
+    const auto exact = FilledBlurLine(level, false, kWidth, kHeight);
+    EXPECT_GT(nestedCells, static_cast<std::size_t>(kWidth));
+    const Difference d = AlphaDifference(nested, exact);
+    EXPECT_LE(d.mean, 0.5);
+    EXPECT_LE(d.largest, 16);
 }
 
 // Along the axis, going outward from the tips, alpha never falls, and each
