@@ -39,15 +39,6 @@ constexpr std::size_t kMaxGroups = 32;
 // is off by at most 1 / (4 kEntriesPerPixel) of the pass's weight there.
 constexpr double kEntriesPerPixel = 4.0;
 
-// The part of a cell inside an edge at distance d from its centre: the
-// integral of a trapezoid of half-widths a (whole) and b (flat top), as
-// scale ((d + a)^2 - (d + b)^2_+ - (d - b)^2_+) over d clamped to [-a, a].
-inline float CellInside(float d, float a, float b, float scale) noexcept {
-    d = std::min(a, std::max(-a, d));
-    const float u = d + a, v = std::max(0.0f, d + b), w = std::max(0.0f, d - b);
-    return scale * (u * u - v * v - w * w);
-}
-
 double Dot(double ax, double ay, double bx, double by) noexcept { return ax * bx + ay * by; }
 
 }  // namespace
@@ -277,8 +268,10 @@ void FillRun(std::uint32_t* cell, std::int32_t from, std::int32_t to, const Side
     }
 }
 
-// Four table entries' ramps: the part of a cell inside an edge at distances
-// d, as CellInside.
+// Four table entries' ramps: the part of a cell inside an edge at distance
+// d from its centre, the integral of a trapezoid of half-widths a (whole)
+// and b (flat top), as scale ((d + a)^2 - (d + b)^2_+ - (d - b)^2_+) over d
+// clamped to [-a, a].
 QV_ALWAYS_INLINE __m128 CellInsideOfFour(__m128 d, __m128 a, __m128 b, __m128 scale) noexcept {
     const __m128 zero = _mm_setzero_ps();
     d = _mm_min_ps(a, _mm_max_ps(_mm_sub_ps(zero, a), d));
@@ -286,6 +279,15 @@ QV_ALWAYS_INLINE __m128 CellInsideOfFour(__m128 d, __m128 a, __m128 b, __m128 sc
     return _mm_mul_ps(scale, _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(u, u), _mm_mul_ps(v, v)), _mm_mul_ps(w, w)));
 }
 #else
+// The part of a cell inside an edge at distance d from its centre: the
+// integral of a trapezoid of half-widths a (whole) and b (flat top), as
+// scale ((d + a)^2 - (d + b)^2_+ - (d - b)^2_+) over d clamped to [-a, a].
+float CellInside(float d, float a, float b, float scale) noexcept {
+    d = std::min(a, std::max(-a, d));
+    const float u = d + a, v = std::max(0.0f, d + b), w = std::max(0.0f, d - b);
+    return scale * (u * u - v * v - w * w);
+}
+
 float SideAt(const SideRun& side, float x) noexcept {
     const float f = std::min(side.top, std::max(0.0f, side.at + x * side.by));
     const std::int32_t e = static_cast<std::int32_t>(f);
