@@ -84,58 +84,97 @@ double FarField::Find(const LineShapes& lines, double centreX, double centreY, d
 }
 
 void FarField::CollectArcs(const LineShapes& lines, double farthest) {
-    const std::uint32_t* logOf = LogTable().data();
     arcs_.clear();
     sides_.clear();
     for (const Outline& o : lines.outlines) {
-        // Where every member covers a pixel the shape adds the log of its
-        // summed weight; a step lower in the table stands for what float
-        // rounding of that sum can lose.
-        const float a = std::min(1.0f, std::max(0.0f, o.weight));
-        const auto index = static_cast<std::size_t>(a * kCoverageSteps + 0.5f);
-        const std::uint32_t log = index > 0 ? logOf[index - 1] : 0u;
-        if (log == 0 || o.count == 0) continue;
-        RingArc arc{0.0, static_cast<std::uint32_t>(sides_.size()), 0, log};
-        if (!ArcOf(lines, o, farthest)) {
-            sides_.resize(arc.first);
+        if (o.count == 0) continue;
+        if (!o.sharedCorners) {
+            // Lines are one triangle or a blur line's passes; any other
+            // outline is left to the sweep.
+            if (o.count == 1) AddArc(lines, o.first, o.first, LogBelow(o.weight), farthest);
             continue;
         }
-        const Corners& t = lines.corners[o.first];
-        arc.reference = FastAngle(0.5 * (t.y[1] + t.y[2]) - centreY_, 0.5 * (t.x[1] + t.x[2]) - centreX_);
-        arc.count = static_cast<std::uint32_t>(sides_.size()) - arc.first;
-        for (std::uint32_t k = arc.first; k < arc.first + arc.count; ++k) {
-            sides_[k].angle = WrapAngle(sides_[k].angle - arc.reference);
+        // Where members 0 to k all cover a pixel, the line adds the log of
+        // their summed weight: arc k, their intersection, adds what member k
+        // adds to it, so that a blur line's passes, translucent but wider
+        // than the last, count where the last alone does not reach. With the
+        // corners shared, each side's edges are lines through one corner, and
+        // the intersection is bounded by the innermost of each side's.
+        std::uint32_t before = 0, inner[2] = {o.first, o.first};
+        for (std::uint32_t m = o.first; m < o.first + o.count; ++m) {
+            const Corners& t = lines.corners[m];
+            for (int s = 0; s < 2; ++s) {
+                // Side s runs from the tip to corner s + 1; member m's is the
+                // more inner when its tip lies inside the innermost's so far.
+                const Corners& in = lines.corners[inner[s]];
+                const int corner = 1 + s, other = 2 - s;
+                auto cross = [&](double x, double y) {
+                    return (in.x[corner] - in.x[0]) * (y - in.y[0]) - (in.y[corner] - in.y[0]) * (x - in.x[0]);
+                };
+                if ((cross(t.x[0], t.y[0]) > 0.0) == (cross(in.x[other], in.y[other]) > 0.0) &&
+                    cross(t.x[0], t.y[0]) != 0.0) {
+                    inner[s] = m;
+                }
+            }
+            const std::uint32_t log = LogBelow(lines.upTo[m]);
+            if (log > before) AddArc(lines, inner[0], inner[1], log - before, farthest);
+            before = std::max(before, log);
         }
-        arcs_.push_back(arc);
     }
 }
 
-// Adds the sides of a line's members; false when the line's arc does not
-// widen outward (a side has the centre inside, or the outer edge does not
-// keep the whole picture inside).
-bool FarField::ArcOf(const LineShapes& lines, const Outline& o, double farthest) {
-    bool usable = true;
-    for (std::uint32_t m = o.first; m < o.first + o.count && usable; ++m) {
-        const Corners& t = lines.corners[m];
-        // Edges tip-corner 1, corner 1-corner 2, corner 2-tip, each with the
-        // inward unit normal and the centre's distance outside it.
-        for (int e = 0; e < 3; ++e) {
-            const int n = (e + 1) % 3, v = (e + 2) % 3;
-            double nx = -(t.y[n] - t.y[e]), ny = t.x[n] - t.x[e];
-            const double length = std::sqrt(nx * nx + ny * ny);
-            if (!(length > 1e-9)) return false;
-            nx /= length, ny /= length;
-            if (nx * (t.x[v] - t.x[e]) + ny * (t.y[v] - t.y[e]) < 0.0) nx = -nx, ny = -ny;
-            const double offset = kInsideMargin - (nx * (centreX_ - t.x[e]) + ny * (centreY_ - t.y[e]));
-            if (e == 1) {
-                usable = usable && offset <= -farthest;  // the outer edge keeps the whole picture inside
-            } else {
-                usable = usable && offset > 0.0;  // the sides keep the centre outside
-                sides_.push_back(RingSide{FastAngle(ny, nx), offset});
-            }
+// The log of a coverage, a step lower in the table for what float rounding
+// of a summed weight can lose.
+std::uint32_t FarField::LogBelow(float weight) noexcept {
+    const float a = std::min(1.0f, std::max(0.0f, weight));
+    const auto index = static_cast<std::size_t>(a * kCoverageSteps + 0.5f);
+    return index > 0 ? LogTable()[index - 1] : 0u;
+}
+
+// The arc of the inside bounded by side 1 (tip to corner 1) of member
+// `side1` and side 2 (corner 2 to tip) of member `side2`, which share their
+// corners (one member gives its own inside), adding `log`; nothing where it
+// does not widen outward.
+void FarField::AddArc(const LineShapes& lines, std::uint32_t side1, std::uint32_t side2, std::uint32_t log,
+                      double farthest) {
+    if (log == 0) return;
+    RingArc arc{0.0, static_cast<std::uint32_t>(sides_.size()), 0, log};
+    if (!ArcOf(lines, side1, side2, farthest)) {
+        sides_.resize(arc.first);
+        return;
+    }
+    const Corners& t = lines.corners[side1];
+    arc.reference = FastAngle(0.5 * (t.y[1] + t.y[2]) - centreY_, 0.5 * (t.x[1] + t.x[2]) - centreX_);
+    arc.count = static_cast<std::uint32_t>(sides_.size()) - arc.first;
+    for (std::uint32_t k = arc.first; k < arc.first + arc.count; ++k) {
+        sides_[k].angle = WrapAngle(sides_[k].angle - arc.reference);
+    }
+    arcs_.push_back(arc);
+}
+
+// Adds the two sides; false when their arc does not widen outward (a side
+// has the centre inside, or the outer edge does not keep the whole picture
+// inside).
+bool FarField::ArcOf(const LineShapes& lines, std::uint32_t side1, std::uint32_t side2, double farthest) {
+    // Edges tip-corner 1, corner 1-corner 2, corner 2-tip, each with the
+    // inward unit normal and the centre's distance outside it.
+    for (int e = 0; e < 3; ++e) {
+        const Corners& t = lines.corners[e == 2 ? side2 : side1];
+        const int n = (e + 1) % 3, v = (e + 2) % 3;
+        double nx = -(t.y[n] - t.y[e]), ny = t.x[n] - t.x[e];
+        const double length = std::sqrt(nx * nx + ny * ny);
+        if (!(length > 1e-9)) return false;
+        nx /= length, ny /= length;
+        if (nx * (t.x[v] - t.x[e]) + ny * (t.y[v] - t.y[e]) < 0.0) nx = -nx, ny = -ny;
+        const double offset = kInsideMargin - (nx * (centreX_ - t.x[e]) + ny * (centreY_ - t.y[e]));
+        if (e == 1) {
+            if (!(offset <= -farthest)) return false;  // the outer edge keeps the whole picture inside
+        } else {
+            if (!(offset > 0.0)) return false;  // the sides keep the centre outside
+            sides_.push_back(RingSide{FastAngle(ny, nx), offset});
         }
     }
-    return usable;
+    return true;
 }
 
 // Directions in which the picture ends nearer than a circle need not be

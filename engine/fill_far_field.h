@@ -37,7 +37,10 @@ private:
         std::uint32_t log;           // what its inside adds
     };
     void CollectArcs(const LineShapes& lines, double farthest);
-    bool ArcOf(const LineShapes& lines, const Outline& o, double farthest);
+    static std::uint32_t LogBelow(float weight) noexcept;
+    void AddArc(const LineShapes& lines, std::uint32_t first, std::uint32_t count, std::uint32_t log,
+                double farthest);
+    bool ArcOf(const LineShapes& lines, std::uint32_t first, std::uint32_t count, double farthest);
     void FindReach(double width, double height, double farthest);
     bool RingCovered(double radius);
 

@@ -42,6 +42,7 @@ void LineShapes::Clear() {
     plainEdges.clear();
     groups.Clear();
     outlines.clear();
+    upTo.clear();
     corners.clear();
 }
 
@@ -139,13 +140,20 @@ void LineShapes::FindSides(Shape& shape) const {
 }
 
 void LineShapes::AddOutline(const Triangle* const* members, std::size_t count, const float* weights) {
-    Outline o{static_cast<std::uint32_t>(corners.size()), 0, 0.0f};
+    Outline o{static_cast<std::uint32_t>(corners.size()), 0, 0.0f, true};
     for (std::size_t k = 0; k < count; ++k) {
         if (!(weights[k] > 0.0f)) continue;
         const Triangle& t = *members[k];
-        corners.push_back(Corners{{t.tipX + kPixelCentre, t.c1X + kPixelCentre, t.c2X + kPixelCentre},
-                                  {t.tipY + kPixelCentre, t.c1Y + kPixelCentre, t.c2Y + kPixelCentre}});
+        const Corners c{{t.tipX + kPixelCentre, t.c1X + kPixelCentre, t.c2X + kPixelCentre},
+                        {t.tipY + kPixelCentre, t.c1Y + kPixelCentre, t.c2Y + kPixelCentre}};
+        if (o.count > 0) {
+            const Corners& first = corners[o.first];
+            o.sharedCorners = o.sharedCorners && c.x[1] == first.x[1] && c.y[1] == first.y[1] &&
+                              c.x[2] == first.x[2] && c.y[2] == first.y[2];
+        }
+        corners.push_back(c);
         o.weight += weights[k];
+        upTo.push_back(o.weight);
         ++o.count;
     }
     outlines.push_back(o);

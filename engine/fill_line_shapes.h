@@ -95,8 +95,12 @@ struct Corners {
     double x[3], y[3];
 };
 struct Outline {
-    std::uint32_t first, count;  // into LineShapes::corners
+    std::uint32_t first, count;  // into LineShapes::corners and LineShapes::upTo
     float weight;                // the members' summed weight
+    // The members share their corners 1 and 2 (the blur's passes, whose
+    // tips move out between them), so each side's edges are lines through
+    // one corner.
+    bool sharedCorners;
 };
 
 // Every shape of the frame; indices agree across shapes, plainEdges (three
@@ -110,6 +114,7 @@ struct LineShapes {
     MemberGroups groups;  // every family's members, by Family::groupsBegin
     std::vector<Outline> outlines;
     std::vector<Corners> corners;
+    std::vector<float> upTo;  // per member: the summed weight of its outline's members up to it
 
     void Clear();
     // One line from `count` triangles with their weights (those of weight 0

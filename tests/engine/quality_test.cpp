@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fill_simd.h"
+#include "focus_lines.h"
 #include "frame_accumulator.h"
 #include "frame_coverage.h"
 #include "frame_composer.h"
@@ -279,6 +280,37 @@ TEST(FrameFill, FarFieldShortcutChangesNoPixel) {
         EXPECT_EQ(std::isfinite(radius), opaqueFarField) << f.name << ": saturated beyond " << radius;
         std::printf("%-22s saturated beyond %.0f px\n", f.name, radius);
     }
+}
+
+// A blur line's translucent passes are wider than its last, opaque one;
+// where many lines' passes overlap they saturate nearer the centre than the
+// last passes alone, and the far field must count them: the frame's
+// saturated radius lies inside that of its last pass drawn alone.
+TEST(FrameFill, FarFieldCountsTheBlursTranslucentPasses) {
+    const ShortcutFrame f{"dense_blur", 1280, 720, 500, 500, 0, 1, 600, 400};
+    const EffectSettings s = SettingsFor(f);
+    RandomSource r = SourceFor(s);
+    TriangleRecorder recorder;
+    std::uint8_t constantAlpha = 0;
+    RenderFrame(kNewPatternSelector, s, r, f.width, f.height, constantAlpha, recorder);
+    ASSERT_EQ(recorder.passes.size(), static_cast<std::size_t>(kBlurPassCount));
+    auto radiusOf = [&](std::size_t firstPass) {
+        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(f.width) * f.height);
+        Surface surface{pixels.data(), pixels.size() * 4, f.width, f.height};
+        FrameAccumulator frame(surface);
+        frame.BeginFrame(f.width, f.height);
+        for (std::size_t p = firstPass; p < recorder.passes.size(); ++p) {
+            frame.BeginPass(recorder.passes[p].info);
+            for (const Triangle& t : recorder.passes[p].triangles) frame.FillTriangle(t);
+            frame.EndPass();
+        }
+        frame.EndFrame();
+        return frame.Stats().saturatedRadius;
+    };
+    const double all = radiusOf(0), last = radiusOf(kBlurPassCount - 1);
+    std::printf("saturated beyond %.0f px, with the last pass alone %.0f px\n", all, last);
+    ASSERT_TRUE(std::isfinite(last));
+    EXPECT_LT(all, last - 16.0);
 }
 
 // In a blur line's fade, where its two sides share their cells, the row is
