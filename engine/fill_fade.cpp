@@ -92,15 +92,12 @@ bool FadeCells::AddPasses(FadeLine& line, const Triangle* const* members, std::s
     return line.passes > 0;
 }
 
-// The segments along the axis: from each tip on, until the next tip, the
-// passes up to it are present. Groups of them share their tables' distance
-// from the corners; a group spans at most kSegmentSpan of that distance, so
-// a long run between tips, and the run beyond the last, are cut.
-bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std::size_t count,
-                            const float* weights) {
-    std::vector<double>& tipAt = tipAt_;
-    tipAt.clear();
-    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+// The axis the tips lie along, from the first tip (x0, y0) outward, and
+// each tip's place on it into tipAt_; false when they do not lie in order.
+bool FadeCells::TipsAlongAxis(const FadeLine& line, const Triangle* const* members, std::size_t count,
+                              const float* weights, double& x0, double& y0, double& ax, double& ay) {
+    tipAt_.clear();
+    double x1 = 0.0, y1 = 0.0;
     bool haveFirst = false;
     for (std::size_t m = 0; m < count; ++m) {
         if (!(weights[m] > 0.0f)) continue;
@@ -110,7 +107,7 @@ bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std:
     }
     const double midX = 0.5 * (line.side[0].cx + line.side[1].cx);
     const double midY = 0.5 * (line.side[0].cy + line.side[1].cy);
-    double ax = x1 - x0, ay = y1 - y0;
+    ax = x1 - x0, ay = y1 - y0;
     if (std::hypot(ax, ay) < 1.0) ax = midX - x0, ay = midY - y0;
     const double length = std::hypot(ax, ay);
     if (!(length > 0.0)) return false;
@@ -119,15 +116,25 @@ bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std:
     for (std::size_t m = 0; m < count; ++m) {
         if (!(weights[m] > 0.0f)) continue;
         const double at = Dot(ax, ay, members[m]->tipX + kPixelCentre - x0, members[m]->tipY + kPixelCentre - y0);
-        if (!tipAt.empty() && at < tipAt.back()) return false;  // tips out of order: not nested
-        tipAt.push_back(at);
+        if (!tipAt_.empty() && at < tipAt_.back()) return false;  // tips out of order: not nested
+        tipAt_.push_back(at);
     }
-    const double start0 = tipAt.front();
+    return true;
+}
+
+// The segments along the axis: from each tip on, until the next tip, the
+// passes up to it are present. Groups of them share their tables' distance
+// from the corners; a group spans at most kSegmentSpan of that distance, so
+// a long run between tips, and the run beyond the last, are cut.
+bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std::size_t count,
+                            const float* weights) {
+    double x0 = 0.0, y0 = 0.0, ax = 0.0, ay = 0.0;
+    if (!TipsAlongAxis(line, members, count, weights, x0, y0, ax, ay)) return false;
+    const std::vector<double>& tipAt = tipAt_;
     // The distance from side s's corner along its first edge, at axis position `at`.
     auto reach = [&](int s, double at) {
         const FadeSide& side = line.side[s];
-        const double px = x0 + (at - start0) * ax, py = y0 + (at - start0) * ay;
-        return Dot(side.ex, side.ey, px - side.cx, py - side.cy);
+        return Dot(side.ex, side.ey, x0 + at * ax - side.cx, y0 + at * ay - side.cy);
     };
     // Near a corner the groups would grow short and many: such a line (its
     // tips about the base, in a small picture) is filled exactly.
@@ -143,20 +150,20 @@ bool FadeCells::AddSegments(FadeLine& line, const Triangle* const* members, std:
     auto newGroup = [&](double at) {
         const double s = span(at);
         if (!(s > 0.0) || groups_.size() - firstGroup >= kMaxGroups) return false;
-        FadeGroup g{};
-        g.firstSegment = static_cast<std::uint32_t>(segments_.size());
-        groups_.push_back(g);
+        FadeGroup group{};
+        group.firstSegment = static_cast<std::uint32_t>(segments_.size());
+        groups_.push_back(group);
         groupStart = at, groupEnd = at + s;
         return true;
     };
     auto push = [&](double at) {
-        FadeSegment g{};
-        g.start = at;
-        g.from = static_cast<float>(at);
-        g.present = present;
-        g.weight = weight;
-        g.group = static_cast<std::uint32_t>(groups_.size() - 1);
-        segments_.push_back(g);
+        FadeSegment segment{};
+        segment.start = at;
+        segment.from = static_cast<float>(at);
+        segment.present = present;
+        segment.weight = weight;
+        segment.group = static_cast<std::uint32_t>(groups_.size() - 1);
+        segments_.push_back(segment);
         ++groups_.back().segments;
     };
     const std::size_t tips = tipAt.size();

@@ -112,6 +112,8 @@ public:
 
 private:
     bool AddPasses(FadeLine& line, const Triangle* const* members, std::size_t count, const float* weights);
+    bool TipsAlongAxis(const FadeLine& line, const Triangle* const* members, std::size_t count,
+                       const float* weights, double& x0, double& y0, double& ax, double& ay);
     bool AddSegments(FadeLine& line, const Triangle* const* members, std::size_t count, const float* weights);
     static void SetOrigin(FadeLine& line, const Triangle& first);
     void Build(const FadeLine& line, FadeGroup& group);
