@@ -115,7 +115,8 @@ bool FadeCells::TipsAlongAxis(const FadeLine& line, const Triangle* const* membe
     if (!(Dot(ax, ay, midX - x0, midY - y0) > 0.0)) return false;
     for (std::size_t m = 0; m < count; ++m) {
         if (!(weights[m] > 0.0f)) continue;
-        const double at = Dot(ax, ay, members[m]->tipX + kPixelCentre - x0, members[m]->tipY + kPixelCentre - y0);
+        const double at =
+            Dot(ax, ay, members[m]->tipX + kPixelCentre - x0, members[m]->tipY + kPixelCentre - y0);
         if (!tipAt_.empty() && at < tipAt_.back()) return false;  // tips out of order: not nested
         tipAt_.push_back(at);
     }
@@ -224,7 +225,8 @@ void FadeCells::Add(const Triangle* const* members, std::size_t count, const flo
         line.side[0].cx = x1, line.side[0].cy = y1;
         line.side[1].cx = x2, line.side[1].cy = y2;
         // A tip on the base line makes no triangle.
-        const double toTip = (x2 - x1) * (first->tipY + kPixelCentre - y1) - (y2 - y1) * (first->tipX + kPixelCentre - x1);
+        const double toTip =
+            (x2 - x1) * (first->tipY + kPixelCentre - y1) - (y2 - y1) * (first->tipX + kPixelCentre - x1);
         line.usable = length > 0.0 && toTip != 0.0 && AddPasses(line, members, count, weights) &&
                       AddSegments(line, members, count, weights);
         if (line.usable) SetOrigin(line, *first);
@@ -282,7 +284,8 @@ void FillRun(std::uint32_t* cell, std::int32_t from, std::int32_t to, const Side
 QV_ALWAYS_INLINE __m128 CellInsideOfFour(__m128 d, __m128 a, __m128 b, __m128 scale) noexcept {
     const __m128 zero = _mm_setzero_ps();
     d = _mm_min_ps(a, _mm_max_ps(_mm_sub_ps(zero, a), d));
-    const __m128 u = _mm_add_ps(d, a), v = _mm_max_ps(zero, _mm_add_ps(d, b)), w = _mm_max_ps(zero, _mm_sub_ps(d, b));
+    const __m128 u = _mm_add_ps(d, a), v = _mm_max_ps(zero, _mm_add_ps(d, b)),
+                 w = _mm_max_ps(zero, _mm_sub_ps(d, b));
     return _mm_mul_ps(scale, _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(u, u), _mm_mul_ps(v, v)), _mm_mul_ps(w, w)));
 }
 #else
@@ -339,12 +342,14 @@ void FadeCells::BuildSide(const FadeLine& line, FadeGroup& group, int side) {
             const FadeEdge& e = pass.edge[side];
             // Entry i lies at distance first + i * each inside the pass's edge.
             const double first = v0 * e.ne + lo * e.nn, each = e.nn / kEntriesPerPixel;
-            const std::size_t from = static_cast<std::size_t>(std::max(0.0, std::floor((-e.a - first) / each)));
-            const std::size_t to =
-                std::min(entries, static_cast<std::size_t>(std::max(0.0, std::ceil((e.a - first) / each))) + 1);
+            const std::size_t from =
+                static_cast<std::size_t>(std::max(0.0, std::floor((-e.a - first) / each)));
+            const std::size_t to = std::min(
+                entries, static_cast<std::size_t>(std::max(0.0, std::ceil((e.a - first) / each))) + 1);
             std::size_t i = from;
 #if QV_FILL_SSE2
-            const __m128 a = _mm_set1_ps(e.a), b = _mm_set1_ps(e.b), scale = _mm_set1_ps(e.scale * pass.weight);
+            const __m128 a = _mm_set1_ps(e.a), b = _mm_set1_ps(e.b),
+                         scale = _mm_set1_ps(e.scale * pass.weight);
             const __m128 firstFour = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
             for (; i < to; i += 4) {
                 const __m128 index = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), firstFour);
@@ -405,11 +410,12 @@ void FadeCells::Run(const FadeLine& f, std::uint32_t j, const RowStart& r, std::
         side[s].top = g.top[s];
         // A cell at or before the table's first entry is outside every pass
         // on this side, and the line adds nothing there.
-        const float edge = -side[s].at / by;
+        if (from >= to) return;
+        const float edge = std::clamp(-side[s].at / by, static_cast<float>(from), static_cast<float>(to));
         if (by > 0.0f) {
-            from = std::max(from, static_cast<std::int32_t>(std::max(static_cast<float>(from), std::min(static_cast<float>(to), edge))));
+            from = std::max(from, static_cast<std::int32_t>(edge));
         } else if (by < 0.0f) {
-            to = std::min(to, static_cast<std::int32_t>(std::min(static_cast<float>(to), std::max(static_cast<float>(from), edge))) + 1);
+            to = std::min(to, static_cast<std::int32_t>(edge) + 1);
         } else if (side[s].at <= 0.0f) {
             return;
         }

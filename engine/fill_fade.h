@@ -65,8 +65,8 @@ struct FadeLine {
     std::int32_t lastSegment;              // where the line's last row began: the next begins near it
     bool usable = false;
     // What only building reads.
-    FadeSide side[2];                      // corner 1, corner 2
-    std::uint32_t firstPass, passes;       // in FadeCells' passes, in pass order
+    FadeSide side[2];                 // corner 1, corner 2
+    std::uint32_t firstPass, passes;  // in FadeCells' passes, in pass order
 };
 
 // One pass's edge on one side, through the side's corner: a point at
@@ -131,8 +131,8 @@ private:
     std::vector<FadeSegment> segments_;
     std::vector<FadeGroup> groups_;
     std::vector<float> tables_;
-    std::vector<double> tipAt_;        // AddSegments' scratch
-    std::vector<float> sums_;          // Build's scratch
+    std::vector<double> tipAt_;  // AddSegments' scratch
+    std::vector<float> sums_;    // Build's scratch
     std::size_t cellsFilled_ = 0, usable_ = 0, tablesBuilt_ = 0;
 };
 

@@ -109,7 +109,8 @@ void FarField::CollectArcs(const LineShapes& lines, double farthest) {
                 const Corners& in = lines.corners[inner[s]];
                 const int corner = 1 + s, other = 2 - s;
                 auto cross = [&](double x, double y) {
-                    return (in.x[corner] - in.x[0]) * (y - in.y[0]) - (in.y[corner] - in.y[0]) * (x - in.x[0]);
+                    return (in.x[corner] - in.x[0]) * (y - in.y[0]) -
+                           (in.y[corner] - in.y[0]) * (x - in.x[0]);
                 };
                 if ((cross(t.x[0], t.y[0]) > 0.0) == (cross(in.x[other], in.y[other]) > 0.0) &&
                     cross(t.x[0], t.y[0]) != 0.0) {

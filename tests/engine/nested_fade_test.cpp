@@ -96,8 +96,9 @@ std::vector<std::uint32_t> FilledBlurLine(const BlurLine& line, bool nested, int
     for (int k = 0; k < kBlurPassCount; ++k) {
         const std::uint8_t alpha = kBlurPassOpacity[k];
         frame.BeginPass(PassInfo{0.0f, alpha, 0xFFFFFFu, 1});
-        frame.FillTriangle(Triangle{line.tipX + line.stepX * k, line.tipY + line.stepY * k, line.c1X, line.c1Y,
-                                    line.c2X, line.c2Y, (static_cast<std::uint32_t>(alpha) << 24) | 0xFFFFFFu});
+        frame.FillTriangle(Triangle{line.tipX + line.stepX * k, line.tipY + line.stepY * k, line.c1X,
+                                    line.c1Y, line.c2X, line.c2Y,
+                                    (static_cast<std::uint32_t>(alpha) << 24) | 0xFFFFFFu});
         frame.EndPass();
     }
     frame.EndFrame();

@@ -9,10 +9,10 @@
 #include "fill_simd.h"
 #include "focus_lines.h"
 #include "frame_accumulator.h"
-#include "frame_coverage.h"
 #include "frame_composer.h"
-#include "rasteriser.h"
+#include "frame_coverage.h"
 #include "quality_reference.h"
+#include "rasteriser.h"
 #include "triangle_recorder.h"
 
 namespace qv {
@@ -142,7 +142,8 @@ TEST(CellCoverage, MatchesSlicedAreaInVectorAndPlainForm) {
         const int cells = 1 + trial % 9;
         std::vector<float> lo(n), hi(n), h(n);
         for (std::size_t k = 0; k < n; ++k) {
-            const float a = static_cast<float>(random.NextJitter(0)) / 100.0f * (static_cast<float>(cells) + 2.0f) - 1.0f;
+            const float a =
+                static_cast<float>(random.NextJitter(0)) / 100.0f * (static_cast<float>(cells) + 2.0f) - 1.0f;
             const float width = k % 4 == 0 ? 0.0f : static_cast<float>(random.NextJitter(1)) / 100.0f * 3.0f;
             lo[k] = a;
             hi[k] = a + width;
@@ -232,7 +233,8 @@ EffectSettings SettingsFor(const ShortcutFrame& f) {
 
 // The frame as a fresh accumulator with these options fills it, and what
 // the fill found.
-std::vector<std::uint32_t> FilledFrame(const ShortcutFrame& f, FillOptions options, FillStats* stats = nullptr) {
+std::vector<std::uint32_t> FilledFrame(const ShortcutFrame& f, FillOptions options,
+                                       FillStats* stats = nullptr) {
     const EffectSettings s = SettingsFor(f);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(f.width) * f.height, 0xDEADBEEFu);
     Surface surface{pixels.data(), pixels.size() * 4, f.width, f.height};
@@ -367,12 +369,14 @@ double CellCoverageOf(const Triangle& t, double x0, double y0) {
     };
     auto atX = [](double x) {
         return [x](std::pair<double, double> a, std::pair<double, double> b) {
-            return std::pair<double, double>{x, a.second + (b.second - a.second) * (x - a.first) / (b.first - a.first)};
+            return std::pair<double, double>{
+                x, a.second + (b.second - a.second) * (x - a.first) / (b.first - a.first)};
         };
     };
     auto atY = [](double y) {
         return [y](std::pair<double, double> a, std::pair<double, double> b) {
-            return std::pair<double, double>{a.first + (b.first - a.first) * (y - a.second) / (b.second - a.second), y};
+            return std::pair<double, double>{
+                a.first + (b.first - a.first) * (y - a.second) / (b.second - a.second), y};
         };
     };
     clip([&](auto p) { return p.first >= x0; }, atX(x0));
@@ -415,8 +419,8 @@ TEST(FrameFill, TinyTrianglesCoverTheirExactArea) {
                     const double exact = CellCoverageOf(t, x - 0.5, y - 0.5);
                     const int alpha = static_cast<int>(pixels[static_cast<std::size_t>(y) * kSize + x] >> 24);
                     EXPECT_NEAR(alpha, exact * 255.0, 1.0)
-                        << "triangle at " << t.tipX << "," << t.tipY << (vector ? " vector" : " plain") << " pixel "
-                        << x << "," << y;
+                        << "triangle at " << t.tipX << "," << t.tipY << (vector ? " vector" : " plain")
+                        << " pixel " << x << "," << y;
                 }
             }
         }
