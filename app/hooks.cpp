@@ -41,6 +41,23 @@ void Hook::Uninstall() noexcept {
     handle = nullptr;
 }
 
+int Hook::Renew(HOOKPROC callback) noexcept {
+    if (handle == nullptr) return 0;
+    // The new hook first, so that no event passes unseen in between; this
+    // thread runs no hook call until it returns, so none is seen twice.
+    HHOOK fresh = SetWindowsHookExW(HookType(), callback, GetModuleHandleW(nullptr), 0);
+    if (fresh == nullptr) return 0;
+    UnhookWindowsHookEx(handle);  // fails, harmlessly, for a hook the system dropped
+    handle = fresh;
+    return 1;
+}
+
+void RenewHooksAfterFrame(std::uint64_t frameMs) noexcept {
+    if (frameMs < kSlowFrameMs) return;
+    keyboardHook.Renew(&KeyboardHookProc);
+    mouseHook.Renew(&MouseHookProc);
+}
+
 int KeyboardHook::HookType() const noexcept { return kKeyboardHookType; }
 int MouseHook::HookType() const noexcept { return kMouseHookType; }
 

@@ -1,8 +1,11 @@
 // The two system-wide low-level input hooks. Their callbacks decode the
 // gestures (gesture_decoder.h), queue cursor points, post one private
 // message to the overlay window and always pass the event on: they never
-// draw, so input is not held up by rendering.
+// draw. The frames are drawn on their thread all the same, so a slow one
+// holds input up, and the hooks are put back after it.
 #pragma once
+
+#include <cstdint>
 
 #include "../overlay/win32.h"
 
@@ -20,6 +23,10 @@ public:
     // or the system refused.
     int Install(HOOKPROC callback) noexcept;
     void Uninstall() noexcept;
+    // 1 when a fresh hook took the place of the one held, which the system
+    // may have dropped; 0 when none is held or the system refused, and then
+    // the one held stays.
+    int Renew(HOOKPROC callback) noexcept;
 
     HHOOK handle = nullptr;
 };
@@ -33,6 +40,14 @@ class MouseHook : public Hook {
 public:
     int HookType() const noexcept override;
 };
+
+// A frame drawn on this thread keeps every input event of the desktop
+// waiting for the hooks. Windows silently removes a low-level hook whose
+// call waits past the LowLevelHooksTimeout (300 ms unless an administrator
+// changed it), and the gestures would stop without a word; so after a frame
+// that long, or nearly, both installed hooks are put back.
+inline constexpr std::uint64_t kSlowFrameMs = 200;
+void RenewHooksAfterFrame(std::uint64_t frameMs) noexcept;
 
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM message, LPARAM record);
 LRESULT CALLBACK MouseHookProc(int code, WPARAM message, LPARAM record);

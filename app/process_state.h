@@ -27,7 +27,7 @@
 namespace qv {
 
 extern QvGDIPlus gdiplusGuard;
-extern KeyboardHook keyboardHook;  // installed with KeyboardHookProc
+extern KeyboardHook keyboardHook;  // installed with KeyboardHookProc, renewed after a slow frame
 extern MouseHook mouseHook;        // installed with MouseHookProc
 extern PointQueue pointQueue;      // only under queueLock
 extern GridLayerWindow overlayLayer;

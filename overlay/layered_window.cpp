@@ -67,11 +67,13 @@ void RedrawOverlay(std::int32_t selector) noexcept {
     // a burst of moves redraws many times a second and must not allocate
     // and free megabytes for every frame.
     static FrameScratch scratch;
+    const ULONGLONG started = GetTickCount64();
     Surface view = overlayLayer.surface.View();
     RenderFrame(selector, effectSettings, overlayLayer.random, view, overlayLayer.constantAlpha, scratch);
     HDC screenDC = GetDC(nullptr);
     overlayLayer.Present(screenDC);
     ReleaseDC(nullptr, screenDC);
+    RenewHooksAfterFrame(GetTickCount64() - started);
 }
 
 void FitToDesktop() noexcept {

@@ -57,6 +57,42 @@ TEST(Hooks, InstallOnceUninstallClears) {
     keyboard.Uninstall();
 }
 
+// Windows drops a low-level hook whose call waited too long, without a word.
+TEST(Hooks, RenewBringsBackAHookTheSystemDropped) {
+    KeyboardHook keyboard;
+    EXPECT_EQ(keyboard.Renew(&KeyboardHookProc), 0) << "nothing to renew before Install";
+    EXPECT_EQ(keyboard.handle, nullptr);
+    ASSERT_EQ(keyboard.Install(&KeyboardHookProc), 1);
+    ASSERT_TRUE(UnhookWindowsHookEx(keyboard.handle));  // what the system does to a hook that timed out
+    EXPECT_EQ(keyboard.Renew(&KeyboardHookProc), 1);
+    const HHOOK renewed = keyboard.handle;
+    ASSERT_NE(renewed, nullptr);
+    // A live hook is replaced, not doubled.
+    EXPECT_EQ(keyboard.Renew(&KeyboardHookProc), 1);
+    EXPECT_FALSE(UnhookWindowsHookEx(renewed));
+    EXPECT_TRUE(UnhookWindowsHookEx(keyboard.handle));
+    keyboard.handle = nullptr;
+}
+
+TEST(Hooks, OnlyASlowFrameRenewsTheInstalledHooks) {
+    RenewHooksAfterFrame(kSlowFrameMs);  // none installed: nothing happens
+    EXPECT_EQ(keyboardHook.handle, nullptr);
+    EXPECT_EQ(mouseHook.handle, nullptr);
+    ASSERT_EQ(keyboardHook.Install(&KeyboardHookProc), 1);
+    ASSERT_EQ(mouseHook.Install(&MouseHookProc), 1);
+    const HHOOK keyboardBefore = keyboardHook.handle, mouseBefore = mouseHook.handle;
+    RenewHooksAfterFrame(kSlowFrameMs - 1);
+    EXPECT_EQ(keyboardHook.handle, keyboardBefore);
+    EXPECT_EQ(mouseHook.handle, mouseBefore);
+    RenewHooksAfterFrame(kSlowFrameMs);
+    EXPECT_NE(keyboardHook.handle, keyboardBefore);
+    EXPECT_NE(mouseHook.handle, mouseBefore);
+    EXPECT_FALSE(UnhookWindowsHookEx(keyboardBefore)) << "the old hooks are gone";
+    EXPECT_FALSE(UnhookWindowsHookEx(mouseBefore));
+    keyboardHook.Uninstall();
+    mouseHook.Uninstall();
+}
+
 TEST(Hooks, LeftCtrlPressQueuesTheCursorOncePerPress) {
     test::OverlayForTest();
     test::CountPosted(0);
