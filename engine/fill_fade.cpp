@@ -45,6 +45,7 @@ double Dot(double ax, double ay, double bx, double by) noexcept { return ax * bx
 
 void FadeCells::Clear() {
     lines_.clear();
+    ahead_.clear();
     passes_.clear();
     segments_.clear();
     groups_.clear();
@@ -234,6 +235,8 @@ void FadeCells::Add(const Triangle* const* members, std::size_t count, const flo
     if (!line.usable) passes_.resize(passes), segments_.resize(segments), groups_.resize(groups);
     usable_ += line.usable ? 1 : 0;
     lines_.push_back(line);
+    ahead_.push_back(Ahead{kNotBuilt, kNotBuilt, {kNotBuilt, kNotBuilt}});
+    if (line.usable) NoteAhead(static_cast<std::uint32_t>(lines_.size() - 1), line);
 }
 
 namespace {
@@ -426,7 +429,11 @@ void FadeCells::Run(const FadeLine& f, std::uint32_t j, const RowStart& r, std::
 
 void FadeCells::PrefetchLine(std::uint32_t shape) const noexcept {
 #if QV_FILL_SSE2
-    _mm_prefetch(reinterpret_cast<const char*>(&lines_[shape]), _MM_HINT_T0);
+    // What a row reads of a line spans its first two cache lines.
+    const char* line = reinterpret_cast<const char*>(&lines_[shape]);
+    _mm_prefetch(line, _MM_HINT_T0);
+    _mm_prefetch(line + 64, _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(&ahead_[shape]), _MM_HINT_T0);
 #else
     (void)shape;
 #endif
@@ -434,14 +441,13 @@ void FadeCells::PrefetchLine(std::uint32_t shape) const noexcept {
 
 bool FadeCells::PrefetchTables(std::uint32_t shape) const noexcept {
 #if QV_FILL_SSE2
-    const FadeLine& f = lines_[shape];
-    if (!f.usable) return false;
-    const FadeSegment& segment = segments_[f.firstSegment + static_cast<std::uint32_t>(f.lastSegment)];
-    _mm_prefetch(reinterpret_cast<const char*>(&segment), _MM_HINT_T0);
-    const FadeGroup& g = groups_[segment.group];
-    if (!g.built) return false;
+    const Ahead& a = ahead_[shape];
+    if (a.segment == kNotBuilt) return false;
+    _mm_prefetch(reinterpret_cast<const char*>(&segments_[a.segment]), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(&groups_[a.group]), _MM_HINT_T0);
+    if (a.table[0] == kNotBuilt) return false;
     for (int s = 0; s < 2; ++s) {
-        const char* table = reinterpret_cast<const char*>(tables_.data() + segment.table[s]);
+        const char* table = reinterpret_cast<const char*>(tables_.data() + a.table[s]);
         _mm_prefetch(table, _MM_HINT_T0);
         _mm_prefetch(table + 64, _MM_HINT_T0);
     }
@@ -507,8 +513,17 @@ bool FadeCells::Row(std::uint32_t shape, std::int32_t first, std::int32_t last, 
             if (from < to) Run(f, static_cast<std::uint32_t>(j), r, from, to, cell);
         }
     }
+    NoteAhead(shape, f);
     cellsFilled_ += static_cast<std::size_t>(cells);
     return true;
+}
+
+void FadeCells::NoteAhead(std::uint32_t shape, const FadeLine& line) {
+    const std::uint32_t j = line.firstSegment + static_cast<std::uint32_t>(line.lastSegment);
+    const FadeSegment& segment = segments_[j];
+    const bool built = groups_[segment.group].built;
+    ahead_[shape] =
+        Ahead{j, segment.group, {built ? segment.table[0] : kNotBuilt, built ? segment.table[1] : kNotBuilt}};
 }
 
 }  // namespace qv::fill

@@ -126,6 +126,15 @@ private:
     void Run(const FadeLine& line, std::uint32_t segment, const RowStart& start, std::int32_t from,
              std::int32_t to, std::uint32_t* cell);
 
+    // Per line, what its next row will most likely read: the segment its
+    // last row began in, its group and, once built, its tables; kept apart
+    // and small, so that asking for them ahead costs no wait.
+    struct Ahead {
+        std::uint32_t segment, group, table[2];
+    };
+    static constexpr std::uint32_t kNotBuilt = 0xFFFFFFFFu;
+    void NoteAhead(std::uint32_t shape, const FadeLine& line);
+    std::vector<Ahead> ahead_;
     std::vector<FadeLine> lines_;
     std::vector<FadePass> passes_;
     std::vector<FadeSegment> segments_;
