@@ -1,6 +1,8 @@
 // Process-wide state of the Windows program. One thread does everything,
 // so none of this needs a lock except the cursor queue, which the hooks
-// and the overlay window share under queueLock.
+// and the overlay window share under queueLock. (The fill sweeps a frame's
+// rows on worker threads of its own, inside RenderFrame; they touch
+// nothing here.)
 //
 // The objects with constructors are defined in process_state.cpp, in this
 // order, and are therefore built in this order before wWinMain runs and

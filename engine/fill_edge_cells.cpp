@@ -156,6 +156,15 @@ void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vector
     width_ = width;
     vectorCode_ = vectorCode;
     cover_.assign(static_cast<std::size_t>(width) + 2, 0.0f);
+    // Room for the largest cluster the frame can have, so that no later
+    // frame of this size grows the scratch, whichever rows this one gets.
+    std::uint32_t members = 1;
+    for (const Shape& shape : lines.shapes) members = std::max(members, shape.members);
+    const std::size_t pieces = 3 * static_cast<std::size_t>(members);
+    if (pieceLo_.size() < pieces)
+        pieceLo_.resize(pieces), pieceHi_.resize(pieces), pieceHeight_.resize(pieces);
+    const std::size_t cells = 2 * (static_cast<std::size_t>(width) + 8);
+    if (cells_.size() < cells) cells_.resize(cells);
 }
 
 void EdgeCells::Row(const Cluster* clusters, const std::uint32_t* list, std::size_t count, std::int32_t row,

@@ -76,7 +76,6 @@ void RowSpans::Prepare(const LineShapes& lines, std::int32_t width, bool vectorC
     fades_.clear();
     fades_.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) fades_.push_back(fadeShortcut ? MakeFade(i) : Fade{});
-    fadeRowsJoined_ = 0;
 }
 
 Active RowSpans::MakeActive(std::uint32_t shapeIndex) const {
@@ -137,7 +136,8 @@ Fade RowSpans::MakeFade(std::uint32_t shapeIndex) const {
     return fade;
 }
 
-Cluster* RowSpans::Row(std::vector<Active>& active, std::int32_t row, std::uint32_t* acc, Cluster* out) {
+Cluster* RowSpans::Row(std::vector<Active>& active, std::int32_t row, std::uint32_t* acc, Cluster* out,
+                       std::size_t& fadeRowsJoined) const {
     // The order of the shapes does not matter: a finished one is replaced
     // by the last, which has not been visited in this row yet.
     std::size_t count = active.size();
@@ -146,7 +146,7 @@ Cluster* RowSpans::Row(std::vector<Active>& active, std::int32_t row, std::uint3
         if (row >= a.sidesLo && row < a.sidesHi) {
             out = SidesRow(a, row, acc, out);
         } else if (const Fade& fade = fades_[a.shape]; row >= fade.lo && row < fade.hi) {
-            out = FadeRow(a, fade, row, acc, out);
+            out = FadeRow(a, fade, row, acc, out, fadeRowsJoined);
         } else {
             out = GeneralRow(a.shape, row, acc, out);
         }
@@ -162,7 +162,8 @@ Cluster* RowSpans::Row(std::vector<Active>& active, std::int32_t row, std::uint3
 
 // A row where the shape is its two sides: the cells each side crosses, and
 // the constant inside between them.
-inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint32_t* acc, Cluster* out) {
+inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint32_t* acc,
+                                   Cluster* out) const {
     const float r = static_cast<float>(row - a.sidesLo);
     const std::int32_t width = width_;
     const float w = static_cast<float>(width);
@@ -210,7 +211,7 @@ inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint3
 // inside span, which needs none of the general way's sums. Anything else
 // goes the general way.
 Cluster* RowSpans::FadeRow(const Active& a, const Fade& fade, std::int32_t row, std::uint32_t* acc,
-                           Cluster* out) {
+                           Cluster* out, std::size_t& fadeRowsJoined) const {
     const float r = static_cast<float>(row - fade.lo);
     const float w = static_cast<float>(width_);
     float b[4];
@@ -224,11 +225,12 @@ Cluster* RowSpans::FadeRow(const Active& a, const Fade& fade, std::int32_t row, 
     const Shape& shape = lines_->shapes[a.shape];
     *out++ = Cluster{a.shape, std::min(firstL, firstR), std::max(lastL, lastR), 0.0f,
                      (1u << shape.left) | (1u << shape.right)};
-    ++fadeRowsJoined_;
+    ++fadeRowsJoined;
     return out;
 }
 
-Cluster* RowSpans::GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc, Cluster* out) {
+Cluster* RowSpans::GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc,
+                              Cluster* out) const {
     const Shape& shape = lines_->shapes[shapeIndex];
     const std::int32_t width = width_;
     const double w = width;

@@ -56,18 +56,19 @@ public:
 
     // Every shape of `active` adds its spans in `row` to acc and writes its
     // clusters from out on (at most three each); shapes whose last row this
-    // is leave `active`. Returns the end of the clusters written.
-    Cluster* Row(std::vector<Active>& active, std::int32_t row, std::uint32_t* acc, Cluster* out);
-
-    // How many shape rows of the frame were fade rows found as one cluster.
-    std::size_t FadeRowsJoined() const noexcept { return fadeRowsJoined_; }
+    // is leave `active`. Returns the end of the clusters written. fadeRowsJoined
+    // counts the shape rows found as one fade cluster. Rows may be done on
+    // several threads at once, each with its own active shapes and buffers.
+    Cluster* Row(std::vector<Active>& active, std::int32_t row, std::uint32_t* acc, Cluster* out,
+                 std::size_t& fadeRowsJoined) const;
 
 private:
     Active MakeActive(std::uint32_t shapeIndex) const;
     Fade MakeFade(std::uint32_t shapeIndex) const;
-    Cluster* SidesRow(const Active& a, std::int32_t row, std::uint32_t* acc, Cluster* out);
-    Cluster* FadeRow(const Active& a, const Fade& fade, std::int32_t row, std::uint32_t* acc, Cluster* out);
-    Cluster* GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc, Cluster* out);
+    Cluster* SidesRow(const Active& a, std::int32_t row, std::uint32_t* acc, Cluster* out) const;
+    Cluster* FadeRow(const Active& a, const Fade& fade, std::int32_t row, std::uint32_t* acc, Cluster* out,
+                     std::size_t& fadeRowsJoined) const;
+    Cluster* GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc, Cluster* out) const;
     float RowHeight(const Family& f, std::int32_t row) const;
 
     const LineShapes* lines_ = nullptr;
@@ -75,7 +76,6 @@ private:
     bool vectorCode_ = true;
     std::vector<Active> actives_;  // one per shape
     std::vector<Fade> fades_;      // one per shape
-    std::size_t fadeRowsJoined_ = 0;
 };
 
 }  // namespace qv::fill

@@ -4,10 +4,21 @@
 #include <cmath>
 #include <cstring>
 #include <span>
+#include <thread>
 
 #include "fill_row_kernels.h"
 
 namespace qv {
+
+namespace {
+
+// Rows a thread takes at a time: enough that finding the shapes under way
+// where a run begins costs little, few enough that the threads end together.
+constexpr std::int32_t kRunRows = 32;
+constexpr std::size_t kShapeRowsPerThread = 20000;
+constexpr unsigned kMaxThreads = 16;
+
+}  // namespace
 
 FrameAccumulator::FrameAccumulator(Surface& surface, FillOptions options)
     : surface_(&surface), options_(options) {}
@@ -163,15 +174,14 @@ void FrameAccumulator::KeptCells(std::int32_t row, std::int32_t& keepFrom, std::
 // Most edge cells lie under other lines' insides: the open cells were
 // counted once, so that a cluster is tried in constant time, and the few
 // open ones are listed without a branch per cluster.
-std::size_t FrameAccumulator::OpenClusters(const fill::Cluster* end, std::int32_t keepFrom,
-                                           std::int32_t keepTo) {
-    const fill::Cluster* clusters = clusters_.data();
-    const std::uint32_t* open = open_.data();
+std::size_t FrameAccumulator::OpenClusters(Band& band, const fill::Cluster* end, std::int32_t keepFrom,
+                                           std::int32_t keepTo, std::int32_t width) {
+    const fill::Cluster* clusters = band.clusters.data();
+    const std::uint32_t* open = band.open.data();
     const std::size_t total = static_cast<std::size_t>(end - clusters);
-    if (openList_.size() < total) openList_.resize(total);
-    std::uint32_t* list = openList_.data();
+    std::uint32_t* list = band.openList.data();
     std::size_t opened = 0;
-    if (keepFrom == 0 && keepTo == surface_->width) {
+    if (keepFrom == 0 && keepTo == width) {
         for (std::size_t i = 0; i < total; ++i) {
             list[opened] = static_cast<std::uint32_t>(i);
             opened += open[clusters[i].last + 1] != open[clusters[i].first] ? 1 : 0;
@@ -191,10 +201,6 @@ std::size_t FrameAccumulator::OpenClusters(const fill::Cluster* end, std::int32_
 void FrameAccumulator::Sweep() {
     const std::int32_t width = surface_->width;
     const std::int32_t height = surface_->height;
-    acc_.assign(static_cast<std::size_t>(width) + 4, 0u);  // AllSaturated reads past the last cell
-    open_.assign(static_cast<std::size_t>(width) + 1, 0u);
-    edgeCells_.Prepare(lines_, width, options_.vectorCode,
-                       fade_.size() == lines_.shapes.size() ? &fade_ : nullptr);
     spans_.Prepare(lines_, width, options_.vectorCode, options_.fadeShortcut);
     fill::FindHiddenRows(spans_.Actives(), hidden_);
     farField_.Clear();
@@ -204,41 +210,98 @@ void FrameAccumulator::Sweep() {
     stats_.saturatedRadius = farField_.Radius();
     PlanPieces();
 
-    active_.clear();
-    std::size_t nextPiece = 0;
-    std::uint32_t* acc = acc_.data();
+    const unsigned threads = SweepThreads();
+    stats_.threads = threads;
+    if (bands_.size() < threads) bands_.resize(threads);
+    for (unsigned t = 0; t < threads; ++t) PrepareBand(bands_[t]);
+    runRows_ = threads > 1 ? kRunRows : height;
+    nextRow_.store(0, std::memory_order_relaxed);
+    workers_.Run(
+        threads, [](void* self, unsigned worker) { static_cast<FrameAccumulator*>(self)->SweepRows(worker); },
+        this);
+    for (unsigned t = 0; t < threads; ++t) stats_.fadeRowsJoined += bands_[t].fadeRowsJoined;
+    stats_.nestedLines = fade_.UsableLines();
+    stats_.nestedFadeCells = fade_.CellsFilled();
+}
+
+// A thread is worth starting for this many shape rows; fewer cost less than
+// waking it.
+unsigned FrameAccumulator::SweepThreads() const {
+    if (fade_.size() == lines_.shapes.size() && fade_.size() > 0) return 1;
+    std::size_t shapeRows = 0;
+    for (const Piece& p : pieces_) shapeRows += static_cast<std::size_t>(p.hi - p.lo);
+    std::size_t threads = options_.threads != 0 ? options_.threads : std::thread::hardware_concurrency();
+    threads = std::min({threads, static_cast<std::size_t>(kMaxThreads), shapeRows / kShapeRowsPerThread,
+                        static_cast<std::size_t>(surface_->height / kRunRows)});
+    return static_cast<unsigned>(std::max<std::size_t>(threads, 1));
+}
+
+void FrameAccumulator::PrepareBand(Band& band) {
+    const std::int32_t width = surface_->width;
+    band.acc.assign(static_cast<std::size_t>(width) + 4, 0u);  // AllSaturated reads past the last cell
+    band.open.assign(static_cast<std::size_t>(width) + 1, 0u);
+    // Room for every piece at once, so that no later frame of this size
+    // grows them, whichever rows fall to which thread.
+    band.active.reserve(pieces_.size());
+    if (band.clusters.size() < 3 * pieces_.size()) band.clusters.resize(3 * pieces_.size());
+    if (band.openList.size() < band.clusters.size()) band.openList.resize(band.clusters.size());
+    band.edgeCells.Prepare(lines_, width, options_.vectorCode,
+                           fade_.size() == lines_.shapes.size() ? &fade_ : nullptr);
+    band.fadeRowsJoined = 0;
+}
+
+void FrameAccumulator::SweepRows(unsigned worker) {
+    Band& band = bands_[worker];
+    const std::int32_t height = surface_->height;
+    for (;;) {
+        const std::int32_t lo = nextRow_.fetch_add(runRows_, std::memory_order_relaxed);
+        if (lo >= height) break;
+        SweepRun(band, lo, std::min(lo + runRows_, height));
+    }
+    fill::FinishStores();  // each thread's own streamed stores
+}
+
+void FrameAccumulator::SweepRun(Band& band, std::int32_t lo, std::int32_t hi) {
+    const std::int32_t width = surface_->width;
+    // The pieces under way when the run begins, then those that begin in it.
+    band.active.clear();
+    const std::size_t begun = startOf_[static_cast<std::size_t>(lo)];
+    for (std::size_t i = 0; i < begun; ++i) {
+        const Piece& p = pieces_[order_[i]];
+        if (p.hi <= lo) continue;
+        band.active.push_back(spans_.Actives()[p.shape]);
+        band.active.back().rowHi = p.hi;
+    }
+    std::size_t nextPiece = begun;
+    std::uint32_t* acc = band.acc.data();
     const bool farField = stats_.saturatedRadius < std::numeric_limits<double>::infinity();
-    for (std::int32_t row = 0; row < height; ++row) {
+    for (std::int32_t row = lo; row < hi; ++row) {
         std::int32_t keepFrom, keepTo;
         KeptCells(row, keepFrom, keepTo);
         std::uint32_t* pixels =
             surface_->bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
         const bool pieceStarts = nextPiece < order_.size() && pieces_[order_[nextPiece]].lo == row;
-        if (keepFrom >= keepTo && active_.empty() && !pieceStarts) {
+        if (keepFrom >= keepTo && band.active.empty() && !pieceStarts) {
             fill::FillPixels(pixels, width, pixelTable_.Opaque());  // no line here, and all of it opaque
             continue;
         }
         while (nextPiece < order_.size() && pieces_[order_[nextPiece]].lo == row) {
             const Piece& p = pieces_[order_[nextPiece++]];
-            active_.push_back(spans_.Actives()[p.shape]);
-            active_.back().rowHi = p.hi;
+            band.active.push_back(spans_.Actives()[p.shape]);
+            band.active.back().rowHi = p.hi;
         }
-        if (clusters_.size() < 3 * active_.size()) clusters_.resize(3 * active_.size());
-        const fill::Cluster* end = spans_.Row(active_, row, acc, clusters_.data());
+        const fill::Cluster* end =
+            spans_.Row(band.active, row, acc, band.clusters.data(), band.fadeRowsJoined);
         // Only the kept cells' sums are read; the differences left of them
         // still count. The cells beyond are written opaque whatever they hold.
         if (keepFrom < keepTo) {
             acc[keepFrom] += fill::SumOf(acc, keepFrom);
-            fill::SumRow(acc + keepFrom, keepTo - keepFrom, open_.data() + keepFrom);
+            fill::SumRow(acc + keepFrom, keepTo - keepFrom, band.open.data() + keepFrom);
         }
-        const std::size_t opened = OpenClusters(end, keepFrom, keepTo);
-        edgeCells_.Row(clusters_.data(), openList_.data(), opened, row, acc, farField);
+        const std::size_t opened = OpenClusters(band, end, keepFrom, keepTo, width);
+        band.edgeCells.Row(band.clusters.data(), band.openList.data(), opened, row, acc, farField);
         ResolveRow(acc, pixels, keepFrom, keepTo);
     }
-    fill::FinishStores();
-    stats_.fadeRowsJoined = spans_.FadeRowsJoined();
-    stats_.nestedLines = fade_.UsableLines();
-    stats_.nestedFadeCells = fade_.CellsFilled();
 }
 
 void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom,

@@ -40,6 +40,7 @@
 // - row kernels: the loops over a row's sums (fill_row_kernels).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -52,6 +53,7 @@
 #include "fill_log_domain.h"
 #include "fill_occlusion.h"
 #include "fill_row_spans.h"
+#include "fill_workers.h"
 #include "surface.h"
 #include "triangle_sink.h"
 
@@ -74,6 +76,11 @@ struct FillOptions {
     // few 255ths of it, in fewer instructions, but no faster as measured, so
     // off until it is the faster.
     bool nestedFade = false;
+    // The rows are swept in bands on up to this many threads at once, 0 for
+    // as many as the machine runs; a frame too small to be worth it, and one
+    // with the nested fade (whose tables are built as rows first need them),
+    // takes one. The picture is the same whatever the number.
+    unsigned threads = 0;
 };
 
 // What the last frame's fill found.
@@ -86,6 +93,8 @@ struct FillStats {
     // The radius from the centre beyond which the frame was known opaque;
     // infinity when it was swept whole.
     double saturatedRadius = std::numeric_limits<double>::infinity();
+    // The threads its rows were swept on.
+    unsigned threads = 0;
 };
 
 class FrameAccumulator final : public TriangleSink {
@@ -110,15 +119,31 @@ private:
         std::uint32_t shape;
         std::int32_t lo, hi;
     };
+    // What one thread's rows need of their own.
+    struct Band {
+        std::vector<fill::Active> active;     // the shapes crossing the current row
+        std::vector<fill::Cluster> clusters;  // of the current row
+        std::vector<std::uint32_t> openList;  // the clusters with an open cell
+        std::vector<std::uint32_t> acc;       // the row being built, width + 4 cells
+        std::vector<std::uint32_t> open;      // open cells before each cell, width + 1
+        fill::EdgeCells edgeCells;
+        std::size_t fadeRowsJoined = 0;
+    };
 
     void BuildShapes();
     void Sweep();
     void PlanPieces();
+    unsigned SweepThreads() const;
+    void PrepareBand(Band& band);
+    // Takes runs of rows until none is left (on thread `worker`).
+    void SweepRows(unsigned worker);
+    void SweepRun(Band& band, std::int32_t lo, std::int32_t hi);
     // The cells [keepFrom, keepTo) of a row that lie within the saturated
     // radius; the rest are opaque.
     void KeptCells(std::int32_t row, std::int32_t& keepFrom, std::int32_t& keepTo) const;
     // Lists the clusters [clusters, end) with an open cell in [keepFrom, keepTo).
-    std::size_t OpenClusters(const fill::Cluster* end, std::int32_t keepFrom, std::int32_t keepTo);
+    static std::size_t OpenClusters(Band& band, const fill::Cluster* end, std::int32_t keepFrom,
+                                    std::int32_t keepTo, std::int32_t width);
     // Cells [keepFrom, keepTo) from their sums; the rest opaque.
     void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom,
                     std::int32_t keepTo) const;
@@ -139,17 +164,16 @@ private:
     fill::LineShapes lines_;
     fill::FadeCells fade_;  // per shape, when the frame's lines are nested
     fill::RowSpans spans_;
-    fill::EdgeCells edgeCells_;
     fill::FarField farField_;
     fill::PixelTable pixelTable_;
     std::vector<fill::HiddenRows> hidden_;  // per shape: rows it adds nothing to
     std::vector<Piece> pieces_;
     std::vector<std::uint32_t> startOf_, order_, next_;  // pieces by first row
-    std::vector<fill::Active> active_;                   // the shapes crossing the current row
-    std::vector<fill::Cluster> clusters_;                // of the current row
-    std::vector<std::uint32_t> openList_;                // the clusters with an open cell
-    std::vector<std::uint32_t> acc_;                     // the row being built, width + 4 cells
-    std::vector<std::uint32_t> open_;                    // open cells before each cell, width + 1
+    std::vector<Band> bands_;                            // one per thread
+    std::int32_t runRows_ = 0;                           // rows a thread takes at a time
+    std::atomic<std::int32_t> nextRow_{0};               // the first row no thread has taken
+    // Last: its threads are stopped before the bands they use go.
+    fill::Workers workers_;
 };
 
 }  // namespace qv

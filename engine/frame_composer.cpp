@@ -37,8 +37,8 @@ namespace {
 
 // A frame into the sink; the blur passes keep their lines' directions in
 // `directions`.
-void DrawFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, std::int32_t width,
-               std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink,
+void DrawFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
+               std::int32_t width, std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink,
                std::vector<LineDirections>& directions) {
     if (selector == kReplaySelector) {
         random.Replay();
@@ -65,22 +65,24 @@ void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSo
 }
 
 FrameScratch::FrameScratch() = default;
+FrameScratch::FrameScratch(unsigned threads) : threads_(threads) {}
 FrameScratch::~FrameScratch() = default;
 FrameScratch::FrameScratch(FrameScratch&&) noexcept = default;
 FrameScratch& FrameScratch::operator=(FrameScratch&&) noexcept = default;
 
-void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
-                 std::uint8_t& constantAlpha) {
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
+                 Surface& surface, std::uint8_t& constantAlpha) {
     FrameScratch scratch;
     RenderFrame(selector, settings, random, surface, constantAlpha, scratch);
 }
 
-void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
-                 std::uint8_t& constantAlpha, FrameScratch& scratch) {
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
+                 Surface& surface, std::uint8_t& constantAlpha, FrameScratch& scratch) {
     if (scratch.accumulator_) {
         scratch.accumulator_->Retarget(surface);
     } else {
-        scratch.accumulator_ = std::make_unique<FrameAccumulator>(surface);
+        scratch.accumulator_ =
+            std::make_unique<FrameAccumulator>(surface, FillOptions{.threads = scratch.threads_});
     }
     DrawFrame(selector, settings, random, surface.width, surface.height, constantAlpha, *scratch.accumulator_,
               scratch.directions_);

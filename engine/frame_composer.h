@@ -25,6 +25,9 @@ class FrameAccumulator;
 class FrameScratch {
 public:
     FrameScratch();
+    // Its fill sweeps the rows on at most this many threads (0: as many as
+    // the machine runs); the picture is the same whatever the number.
+    explicit FrameScratch(unsigned threads);
     ~FrameScratch();
     FrameScratch(FrameScratch&&) noexcept;
     FrameScratch& operator=(FrameScratch&&) noexcept;
@@ -34,13 +37,14 @@ private:
                             FrameScratch&);
     std::unique_ptr<FrameAccumulator> accumulator_;
     std::vector<LineDirections> directions_;
+    unsigned threads_ = 0;
 };
 
 // What a frame derives from the settings before it draws.
 struct FrameParams {
-    PassParams pass;       // opacity 255 for a single pass
-    bool blurred;          // blurLevel != 0
-    float blurDivisor;     // blurLevel / 20 + 0.95, meaningful when blurred
+    PassParams pass;    // opacity 255 for a single pass
+    bool blurred;       // blurLevel != 0
+    float blurDivisor;  // blurLevel / 20 + 0.95, meaningful when blurred
     std::uint8_t constantAlpha;
 };
 
@@ -53,10 +57,10 @@ void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSo
 
 // The same frame rasterised onto a surface, which is cleared first. A
 // surface without pixels is left alone and nothing is drawn.
-void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
-                 std::uint8_t& constantAlpha);
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
+                 Surface& surface, std::uint8_t& constantAlpha);
 // The same, reusing the working memory of the caller's earlier frames.
-void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random, Surface& surface,
-                 std::uint8_t& constantAlpha, FrameScratch& scratch);
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
+                 Surface& surface, std::uint8_t& constantAlpha, FrameScratch& scratch);
 
 }  // namespace qv

@@ -336,6 +336,28 @@ TEST(FrameFill, BlurFadeRowsChangeNoPixel) {
     }
 }
 
+// Rows swept in bands on several threads give the very picture one thread
+// gives, however the rows fall to the threads: a run of rows that begins
+// in the middle of lines must find them under way.
+TEST(FrameFill, ThreadsChangeNoPixel) {
+    const ShortcutFrame frames[] = {
+        {"dense_blur1", 960, 540, 500, 500, 0, 1, 480, 270},
+        {"dense_alpha", 1280, 720, 500, 500, 50, 0, 640, 360},
+        {"blur7_centre_outside", 640, 480, 500, 500, 20, 7, 700, -40},
+        {"blur12_tall", 200, 1500, 400, 100, 50, 12, 100, 700},
+    };
+    for (const ShortcutFrame& f : frames) {
+        FillStats stats;
+        const auto one = FilledFrame(f, FillOptions{.threads = 1}, &stats);
+        EXPECT_EQ(stats.threads, 1u) << f.name;
+        const std::size_t joined = stats.fadeRowsJoined;
+        const auto several = FilledFrame(f, FillOptions{.threads = 5}, &stats);
+        EXPECT_EQ(DifferingPixels(one, several), 0u) << f.name;
+        EXPECT_GT(stats.threads, 1u) << f.name << ": swept on one thread";
+        EXPECT_EQ(stats.fadeRowsJoined, joined) << f.name << ": every thread's rows counted";
+    }
+}
+
 // The plain code that builds without vector instructions gives the same
 // picture, up to the order of float additions.
 TEST(FrameFill, PlainCodeGivesTheSamePicture) {
