@@ -1,5 +1,7 @@
 #include "fill_workers.h"
 
+#include <system_error>
+
 namespace qv::fill {
 
 Workers::~Workers() {
@@ -18,9 +20,15 @@ void Workers::Run(unsigned threads, Job job, void* context) {
     }
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        while (threads_.size() + 1 < threads) {
-            const auto worker = static_cast<unsigned>(threads_.size() + 1);
-            threads_.emplace_back([this, worker] { Loop(worker); });
+        try {
+            while (threads_.size() + 1 < threads) {
+                const auto worker = static_cast<unsigned>(threads_.size() + 1);
+                threads_.emplace_back([this, worker] { Loop(worker); });
+            }
+        } catch (const std::system_error&) {
+            // The system would start no more: the frame makes do with those
+            // it has, down to this thread alone.
+            threads = static_cast<unsigned>(threads_.size() + 1);
         }
         job_ = job;
         context_ = context;
