@@ -33,3 +33,21 @@ qv_wine_configure() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v ShapeLayeredWindows /t REG_SZ /d N /f \
         >/dev/null 2>&1 </dev/null
 }
+
+# For a script running inside a virtual X server: starts a compositing
+# manager (layered windows show their alpha only under one), stops any
+# wineserver started on another display, warms Wine up, and stops both
+# again when the script exits.
+qv_wine_start_composited() {
+    xcompmgr >/dev/null 2>&1 &
+    QV_COMPOSITOR_PID=$!
+    trap qv_wine_stop_composited EXIT
+    wineserver -k >/dev/null 2>&1 || true
+    qv_wine_warm_up
+}
+
+qv_wine_stop_composited() {
+    wineserver -k 2>/dev/null || true
+    kill "$QV_COMPOSITOR_PID" 2>/dev/null || true
+    wait "$QV_COMPOSITOR_PID" 2>/dev/null || true
+}
