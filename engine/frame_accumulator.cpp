@@ -5,6 +5,7 @@
 #include <cstring>
 #include <span>
 #include <thread>
+#include <utility>
 
 #include "fill_row_kernels.h"
 
@@ -56,8 +57,32 @@ void FrameAccumulator::FillTriangle(const Triangle& t) {
     any_ = true;
 }
 
+void FrameAccumulator::FillOnly(std::span<const fill::Window> windows) {
+    windowsAsked_ = true;
+    windowCount_ = std::min(windows.size(), kMaxWindows);
+    std::copy_n(windows.begin(), windowCount_, windows_.begin());
+}
+
+bool FrameAccumulator::TakeWindows() {
+    const std::int32_t width = surface_->width, height = surface_->height;
+    wholePicture_ = !std::exchange(windowsAsked_, false);  // the windows hold for one frame
+    if (wholePicture_) {
+        windows_[0] = fill::Window{0, 0, width, height};
+        windowCount_ = 1;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < windowCount_; ++i) {
+        const fill::Window& w = windows_[i];
+        const fill::Window clipped{std::clamp(w.left, 0, width), std::clamp(w.top, 0, height),
+                                   std::clamp(w.right, 0, width), std::clamp(w.bottom, 0, height)};
+        if (!clipped.Empty()) windows_[kept++] = clipped;
+    }
+    windowCount_ = kept;
+    return kept > 0;
+}
+
 void FrameAccumulator::EndFrame() {
-    if (!drawable_) return;
+    if (!TakeWindows() || !drawable_) return;
     const std::size_t pixels =
         static_cast<std::size_t>(surface_->width) * static_cast<std::size_t>(surface_->height);
     // Whatever the buffer holds beyond the picture is cleared as well.
@@ -66,7 +91,13 @@ void FrameAccumulator::EndFrame() {
                     surface_->byteSize - pixels * 4u);
     }
     if (!any_) {
-        std::memset(surface_->bits, 0, pixels * 4u);
+        for (std::size_t i = 0; i < windowCount_; ++i) {
+            const fill::Window& w = windows_[i];
+            for (std::int32_t row = w.top; row < w.bottom; ++row) {
+                std::fill_n(surface_->bits + static_cast<std::size_t>(row) * surface_->width + w.left,
+                            w.right - w.left, 0u);
+            }
+        }
         return;
     }
     pixelTable_.SetColour(rgb_);
@@ -120,19 +151,23 @@ void FrameAccumulator::BuildShapes() {
     }
 }
 
-// Each shape's rows, less those where other lines already make its every
-// cell opaque and those beyond the saturated radius; the pieces in the
-// order of their first row.
+// Each shape's rows within the window, less those where other lines already
+// make its every cell opaque and those beyond the saturated radius; the
+// pieces in the order of their first row.
 void FrameAccumulator::PlanPieces() {
     pieces_.clear();
+    shapeRows_ = 0;
+    const bool narrow = window_.left > 0 || window_.right < surface_->width;
     for (std::uint32_t i = 0; i < lines_.shapes.size(); ++i) {
         const fill::Shape& shape = lines_.shapes[i];
-        std::int32_t keptLo = shape.rowLo, keptHi = shape.rowHi;
+        std::int32_t keptLo = std::max(shape.rowLo, window_.top),
+                     keptHi = std::min(shape.rowHi, window_.bottom);
         farField_.KeepRows(lines_, i, keptLo, keptHi);
+        if (narrow) fill::KeepWindowRows(lines_, i, window_.left, window_.right, keptLo, keptHi);
         auto piece = [&](std::int32_t lo, std::int32_t hi) {  // within the kept rows
             lo = std::max(lo, keptLo);
             hi = std::min(hi, keptHi);
-            if (lo < hi) pieces_.push_back(Piece{i, lo, hi});
+            if (lo < hi) pieces_.push_back(Piece{i, lo, hi}), shapeRows_ += static_cast<std::size_t>(hi - lo);
         };
         const std::int32_t hideLo = hidden_[i].lo, hideHi = hidden_[i].hi;
         if (hideHi > hideLo) {
@@ -155,19 +190,17 @@ void FrameAccumulator::PlanPieces() {
 }
 
 void FrameAccumulator::KeptCells(std::int32_t row, std::int32_t& keepFrom, std::int32_t& keepTo) const {
-    const std::int32_t width = surface_->width;
+    const double left = window_.left, right = window_.right;
     const double radius = stats_.saturatedRadius;
-    keepFrom = 0, keepTo = width;
+    keepFrom = window_.left, keepTo = window_.right;
     if (!(radius < std::numeric_limits<double>::infinity())) return;
     const double y0 = row, y1 = row + 1.0;
     const double dy = centreY_ < y0 ? y0 - centreY_ : (centreY_ > y1 ? centreY_ - y1 : 0.0);
-    keepFrom = keepTo = 0;
+    keepFrom = keepTo = window_.left;
     if (dy < radius) {
         const double half = std::sqrt(radius * radius - dy * dy);
-        keepFrom = static_cast<std::int32_t>(
-            std::clamp(std::floor(centreX_ - half), 0.0, static_cast<double>(width)));
-        keepTo = static_cast<std::int32_t>(
-            std::clamp(std::ceil(centreX_ + half), 0.0, static_cast<double>(width)));
+        keepFrom = static_cast<std::int32_t>(std::clamp(std::floor(centreX_ - half), left, right));
+        keepTo = static_cast<std::int32_t>(std::clamp(std::ceil(centreX_ + half), left, right));
     }
 }
 
@@ -202,24 +235,34 @@ void FrameAccumulator::Sweep() {
     const std::int32_t width = surface_->width;
     const std::int32_t height = surface_->height;
     spans_.Prepare(lines_, width, options_.vectorCode, options_.fadeShortcut);
-    fill::FindHiddenRows(spans_.Actives(), hidden_);
+    // Finding the hidden rows visits every line; a few windows gain less
+    // from them than that costs.
+    if (wholePicture_) {
+        fill::FindHiddenRows(spans_.Actives(), hidden_);
+    } else {
+        hidden_.assign(lines_.shapes.size(), fill::HiddenRows{0, 0});
+    }
     farField_.Clear();
     if (options_.farFieldShortcut && haveCentre_ && lines_.shapes.size() >= 2) {
         farField_.Find(lines_, centreX_, centreY_, width, height);
     }
     stats_.saturatedRadius = farField_.Radius();
-    PlanPieces();
-
-    const unsigned threads = SweepThreads();
-    stats_.threads = threads;
-    if (bands_.size() < threads) bands_.resize(threads);
-    for (unsigned t = 0; t < threads; ++t) PrepareBand(bands_[t]);
-    runRows_ = threads > 1 ? kRunRows : height;
-    nextRow_.store(0, std::memory_order_relaxed);
-    workers_.Run(
-        threads, [](void* self, unsigned worker) { static_cast<FrameAccumulator*>(self)->SweepRows(worker); },
-        this);
-    for (unsigned t = 0; t < threads; ++t) stats_.fadeRowsJoined += bands_[t].fadeRowsJoined;
+    for (std::size_t w = 0; w < windowCount_; ++w) {
+        window_ = windows_[w];
+        PlanPieces();
+        stats_.shapeRows += shapeRows_;
+        const unsigned threads = SweepThreads();
+        stats_.threads = std::max(stats_.threads, threads);
+        if (bands_.size() < threads) bands_.resize(threads);
+        for (unsigned t = 0; t < threads; ++t) PrepareBand(bands_[t]);
+        runRows_ = threads > 1 ? kRunRows : window_.bottom - window_.top;
+        nextRow_.store(window_.top, std::memory_order_relaxed);
+        workers_.Run(
+            threads,
+            [](void* self, unsigned worker) { static_cast<FrameAccumulator*>(self)->SweepRows(worker); },
+            this);
+        for (unsigned t = 0; t < threads; ++t) stats_.fadeRowsJoined += bands_[t].fadeRowsJoined;
+    }
     stats_.nestedLines = fade_.UsableLines();
     stats_.nestedFadeCells = fade_.CellsFilled();
 }
@@ -228,11 +271,9 @@ void FrameAccumulator::Sweep() {
 // waking it.
 unsigned FrameAccumulator::SweepThreads() const {
     if (fade_.size() == lines_.shapes.size() && fade_.size() > 0) return 1;
-    std::size_t shapeRows = 0;
-    for (const Piece& p : pieces_) shapeRows += static_cast<std::size_t>(p.hi - p.lo);
     std::size_t threads = options_.threads != 0 ? options_.threads : std::thread::hardware_concurrency();
-    threads = std::min({threads, static_cast<std::size_t>(kMaxThreads), shapeRows / kShapeRowsPerThread,
-                        static_cast<std::size_t>(surface_->height / kRunRows)});
+    threads = std::min({threads, static_cast<std::size_t>(kMaxThreads), shapeRows_ / kShapeRowsPerThread,
+                        static_cast<std::size_t>((window_.bottom - window_.top) / kRunRows)});
     return static_cast<unsigned>(std::max<std::size_t>(threads, 1));
 }
 
@@ -252,11 +293,11 @@ void FrameAccumulator::PrepareBand(Band& band) {
 
 void FrameAccumulator::SweepRows(unsigned worker) {
     Band& band = bands_[worker];
-    const std::int32_t height = surface_->height;
+    const std::int32_t bottom = window_.bottom;
     for (;;) {
         const std::int32_t lo = nextRow_.fetch_add(runRows_, std::memory_order_relaxed);
-        if (lo >= height) break;
-        SweepRun(band, lo, std::min(lo + runRows_, height));
+        if (lo >= bottom) break;
+        SweepRun(band, lo, std::min(lo + runRows_, bottom));
     }
     fill::FinishStores();  // each thread's own streamed stores
 }
@@ -282,7 +323,8 @@ void FrameAccumulator::SweepRun(Band& band, std::int32_t lo, std::int32_t hi) {
             surface_->bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
         const bool pieceStarts = nextPiece < order_.size() && pieces_[order_[nextPiece]].lo == row;
         if (keepFrom >= keepTo && band.active.empty() && !pieceStarts) {
-            fill::FillPixels(pixels, width, pixelTable_.Opaque());  // no line here, and all of it opaque
+            // No line here, and all of it opaque.
+            fill::FillPixels(pixels + window_.left, window_.right - window_.left, pixelTable_.Opaque());
             continue;
         }
         while (nextPiece < order_.size() && pieces_[order_[nextPiece]].lo == row) {
@@ -306,13 +348,13 @@ void FrameAccumulator::SweepRun(Band& band, std::int32_t lo, std::int32_t hi) {
 
 void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom,
                                   std::int32_t keepTo) const {
-    const std::int32_t width = surface_->width;
+    const std::int32_t width = surface_->width, left = window_.left, right = window_.right;
     const std::uint32_t opaque = pixelTable_.Opaque();
-    if (keepTo <= keepFrom) keepFrom = keepTo = 0;
-    fill::FillPixels(pixels, keepFrom, opaque);
+    if (keepTo <= keepFrom) keepFrom = keepTo = left;
+    fill::FillPixels(pixels + left, keepFrom - left, opaque);
     std::fill(acc, acc + keepFrom, 0u);
     fill::ResolveCells(acc + keepFrom, pixels + keepFrom, keepTo - keepFrom, pixelTable_.BySum(), opaque);
-    fill::FillPixels(pixels + keepTo, width - keepTo, opaque);
+    fill::FillPixels(pixels + keepTo, right - keepTo, opaque);
     std::fill(acc + keepTo, acc + width + 1, 0u);
 }
 

@@ -38,12 +38,16 @@
 //   is opaque whatever the details; beyond it pixels are written opaque and
 //   lines are swept only where they come nearer (fill_far_field).
 // - row kernels: the loops over a row's sums (fill_row_kernels).
+// - window: a rectangle a frame may be limited to, its pixels the whole
+//   frame's; only the lines that reach it are swept (fill_window).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "fill_edge_cells.h"
@@ -53,6 +57,7 @@
 #include "fill_log_domain.h"
 #include "fill_occlusion.h"
 #include "fill_row_spans.h"
+#include "fill_window.h"
 #include "fill_workers.h"
 #include "surface.h"
 #include "triangle_sink.h"
@@ -95,6 +100,8 @@ struct FillStats {
     double saturatedRadius = std::numeric_limits<double>::infinity();
     // The threads its rows were swept on.
     unsigned threads = 0;
+    // The rows of lines the sweep visited, over all its windows.
+    std::size_t shapeRows = 0;
 };
 
 class FrameAccumulator final : public TriangleSink {
@@ -109,8 +116,16 @@ public:
     void BeginFrame(std::int32_t width, std::int32_t height) override;
     void BeginPass(const PassInfo& pass) override;
     void FillTriangle(const Triangle& t) override;
-    // Rasterises what was collected and writes every pixel of the surface.
+    // Rasterises what was collected and writes every pixel of the surface,
+    // or of the windows asked for.
     void EndFrame() override;
+
+    static constexpr std::size_t kMaxWindows = 4;
+    // The next frame fills only these windows of the picture (clipped to
+    // it), each a window of the whole frame, and leaves every other pixel as
+    // it is; no windows, no pixel. Without a call a frame fills the whole
+    // picture.
+    void FillOnly(std::span<const fill::Window> windows);
 
     const FillStats& Stats() const noexcept { return stats_; }
 
@@ -131,6 +146,8 @@ private:
     };
 
     void BuildShapes();
+    // The windows of this frame, clipped to the picture; false when none is left.
+    bool TakeWindows();
     void Sweep();
     void PlanPieces();
     unsigned SweepThreads() const;
@@ -138,13 +155,13 @@ private:
     // Takes runs of rows until none is left (on thread `worker`).
     void SweepRows(unsigned worker);
     void SweepRun(Band& band, std::int32_t lo, std::int32_t hi);
-    // The cells [keepFrom, keepTo) of a row that lie within the saturated
-    // radius; the rest are opaque.
+    // The cells [keepFrom, keepTo) of a row of the window that lie within
+    // the saturated radius; the window's others are opaque.
     void KeptCells(std::int32_t row, std::int32_t& keepFrom, std::int32_t& keepTo) const;
     // Lists the clusters [clusters, end) with an open cell in [keepFrom, keepTo).
     static std::size_t OpenClusters(Band& band, const fill::Cluster* end, std::int32_t keepFrom,
                                     std::int32_t keepTo, std::int32_t width);
-    // Cells [keepFrom, keepTo) from their sums; the rest opaque.
+    // Cells [keepFrom, keepTo) from their sums, the window's others opaque.
     void ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom,
                     std::int32_t keepTo) const;
 
@@ -158,6 +175,11 @@ private:
     std::size_t passCount_ = 0;
     bool haveCentre_ = false;
     double centreX_ = 0.0, centreY_ = 0.0;
+    bool windowsAsked_ = false;  // by FillOnly, for the next frame
+    bool wholePicture_ = true;   // this frame fills the whole picture
+    std::array<fill::Window, kMaxWindows> windows_{};
+    std::size_t windowCount_ = 0;
+    fill::Window window_;  // the one being swept
     std::vector<const Triangle*> memberOf_;
     std::vector<float> weightOf_;
 
@@ -168,6 +190,7 @@ private:
     fill::PixelTable pixelTable_;
     std::vector<fill::HiddenRows> hidden_;  // per shape: rows it adds nothing to
     std::vector<Piece> pieces_;
+    std::size_t shapeRows_ = 0;                          // of pieces_
     std::vector<std::uint32_t> startOf_, order_, next_;  // pieces by first row
     std::vector<Band> bands_;                            // one per thread
     std::int32_t runRows_ = 0;                           // rows a thread takes at a time
