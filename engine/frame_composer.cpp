@@ -33,13 +33,9 @@ FrameParams DeriveFrameParams(const EffectSettings& s) noexcept {
     return f;
 }
 
-namespace {
-
-// A frame into the sink; the blur passes keep their lines' directions in
-// `directions`.
-void DrawFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
-               std::int32_t width, std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink,
-               std::vector<LineDirections>& directions) {
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
+                 std::int32_t width, std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink,
+                 std::vector<LineDirections>& directions) {
     if (selector == kReplaySelector) {
         random.Replay();
     } else {
@@ -56,12 +52,10 @@ void DrawFrame(std::int32_t selector, const EffectSettings& settings, RandomSour
     sink.EndFrame();
 }
 
-}  // namespace
-
 void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
                  std::int32_t width, std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink) {
     std::vector<LineDirections> directions;
-    DrawFrame(selector, settings, random, width, height, constantAlpha, sink, directions);
+    RenderFrame(selector, settings, random, width, height, constantAlpha, sink, directions);
 }
 
 FrameScratch::FrameScratch() = default;
@@ -76,16 +70,25 @@ void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSo
     RenderFrame(selector, settings, random, surface, constantAlpha, scratch);
 }
 
+FrameAccumulator& FrameScratch::AccumulatorFor(Surface& surface) {
+    if (accumulator_) {
+        accumulator_->Retarget(surface);
+    } else {
+        accumulator_ = std::make_unique<FrameAccumulator>(surface, FillOptions{.threads = threads_});
+    }
+    return *accumulator_;
+}
+
+void FrameScratch::Remember(const EffectSettings& settings, const RandomSource& random,
+                            const Surface& surface) {
+    shown_ = Shown{surface.Drawable(), settings, random.storedSeed, random.jitterPercent, surface};
+}
+
 void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
                  Surface& surface, std::uint8_t& constantAlpha, FrameScratch& scratch) {
-    if (scratch.accumulator_) {
-        scratch.accumulator_->Retarget(surface);
-    } else {
-        scratch.accumulator_ =
-            std::make_unique<FrameAccumulator>(surface, FillOptions{.threads = scratch.threads_});
-    }
-    DrawFrame(selector, settings, random, surface.width, surface.height, constantAlpha, *scratch.accumulator_,
-              scratch.directions_);
+    RenderFrame(selector, settings, random, surface.width, surface.height, constantAlpha,
+                scratch.AccumulatorFor(surface), scratch.directions_);
+    scratch.Remember(settings, random, surface);
 }
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 // alpha, derived parameters, then one pass or the twelve blur passes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -18,6 +19,8 @@ inline constexpr std::int32_t kReplaySelector = -1;  // same pattern as before
 inline constexpr std::int32_t kNewPatternSelector = 0;
 
 class FrameAccumulator;
+struct DragOptions;
+struct DragStats;
 
 // The fill's working memory (a few megabytes at high density and with blur),
 // owned by a caller that draws frame after frame so that it is allocated
@@ -35,9 +38,24 @@ public:
 private:
     friend void RenderFrame(std::int32_t, const EffectSettings&, RandomSource&, Surface&, std::uint8_t&,
                             FrameScratch&);
+    friend DragStats DragFrame(const EffectSettings&, RandomSource&, Surface&, std::uint8_t&, FrameScratch&,
+                               const DragOptions&);
+    // What the last frame drawn with this scratch shows, for a drag to
+    // build on: its settings, its pattern and the pixels it was drawn into.
+    struct Shown {
+        bool valid = false;
+        EffectSettings settings;
+        std::uint32_t seed = 0;
+        std::array<std::int32_t, 4> jitterPercent{};
+        Surface surface;
+    };
+    FrameAccumulator& AccumulatorFor(Surface& surface);
+    void Remember(const EffectSettings& settings, const RandomSource& random, const Surface& surface);
+
     std::unique_ptr<FrameAccumulator> accumulator_;
     std::vector<LineDirections> directions_;
     unsigned threads_ = 0;
+    Shown shown_;
 };
 
 // What a frame derives from the settings before it draws.
@@ -54,6 +72,11 @@ FrameParams DeriveFrameParams(const EffectSettings& s) noexcept;
 // frame in place of the clear, sets constantAlpha, and draws the passes.
 void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
                  std::int32_t width, std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink);
+// The same, the blur passes keeping their lines' directions in `directions`
+// from frame to frame.
+void RenderFrame(std::int32_t selector, const EffectSettings& settings, RandomSource& random,
+                 std::int32_t width, std::int32_t height, std::uint8_t& constantAlpha, TriangleSink& sink,
+                 std::vector<LineDirections>& directions);
 
 // The same frame rasterised onto a surface, which is cleared first. A
 // surface without pixels is left alone and nothing is drawn.

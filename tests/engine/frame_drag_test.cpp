@@ -1,5 +1,8 @@
-// Windows of the fill: a frame limited to a few rectangles of the picture.
-#include "frame_composer.h"
+// Frames of a moving centre made from the frame before: windows of the
+// fill, the picture moved and the strips at every edge and corner, the
+// fallbacks, and a centre that leaves the picture. How close a drag stays to
+// the exact frame is measured in frame_drag_quality_test.
+#include "frame_drag.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +53,27 @@ std::vector<std::uint32_t> Exact(const EffectSettings& s, int w, int h, RandomSo
     return p.pixels;
 }
 
+// A picture being dragged: the first frame exact, then drag frames.
+struct Drag {
+    Drag(const EffectSettings& start, int w, int h)
+        : settings(start), picture(w, h), random(SourceFor(start)) {
+        RenderFrame(kReplaySelector, settings, random, picture.surface, constantAlpha, scratch);
+    }
+    DragStats MoveBy(int dx, int dy) {
+        settings.centerX += dx;
+        settings.centerY += dy;
+        return DragFrame(settings, random, picture.surface, constantAlpha, scratch);
+    }
+    bool IsExact() const {
+        return picture.pixels == Exact(settings, picture.surface.width, picture.surface.height, random);
+    }
+    EffectSettings settings;
+    Picture picture;
+    RandomSource random;
+    FrameScratch scratch{1};
+    std::uint8_t constantAlpha = 0;
+};
+
 // A window is the whole frame there, pixel for pixel, and the fill leaves
 // everything around it alone; a narrow one sweeps only the lines crossing it.
 TEST(FillWindows, AWindowIsTheWholeFrameThereAndNothingElse) {
@@ -83,6 +107,101 @@ TEST(FillWindows, AWindowIsTheWholeFrameThereAndNothingElse) {
                 EXPECT_LT(fill.Stats().shapeRows, wholeRows / 8)
                     << "a narrow column sweeps the lines crossing it";
             }
+        }
+    }
+}
+
+// What a drag must give: the picture before it moved by (dx, dy), and where
+// that leaves nothing, the exact frame.
+std::vector<std::uint32_t> Expected(const std::vector<std::uint32_t>& before,
+                                    const std::vector<std::uint32_t>& exact, int w, int h, int dx, int dy) {
+    std::vector<std::uint32_t> out = exact;
+    for (int y = std::max(dy, 0); y < std::min(h, h + dy); ++y) {
+        for (int x = std::max(dx, 0); x < std::min(w, w + dx); ++x) {
+            out[static_cast<std::size_t>(y) * w + x] =
+                before[static_cast<std::size_t>(y - dy) * w + (x - dx)];
+        }
+    }
+    return out;
+}
+
+// Moves the drag and checks its picture pixel for pixel.
+void MoveAndCheck(Drag& drag, int dx, int dy) {
+    const int w = drag.picture.surface.width, h = drag.picture.surface.height;
+    const std::vector<std::uint32_t> before = drag.picture.pixels;
+    const DragStats stats = drag.MoveBy(dx, dy);
+    EXPECT_FALSE(stats.wholeFrame);
+    EXPECT_EQ(stats.rows, std::abs(dy));
+    EXPECT_EQ(stats.columns, std::abs(dx));
+    const std::vector<std::uint32_t> expected =
+        Expected(before, Exact(drag.settings, w, h, drag.random), w, h, dx, dy);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(drag.picture.pixels[i], expected[i])
+            << "move " << dx << "," << dy << " at " << i % static_cast<std::size_t>(w) << ","
+            << i / static_cast<std::size_t>(w) << " blur " << drag.settings.blurLevel;
+    }
+}
+
+// Towards each edge and corner, by one pixel and by 16.
+TEST(DragFrame, MovesThePictureAndDrawsTheStripsThatComeIntoView) {
+    constexpr int kW = 240, kH = 160;
+    for (const int blur : {0, 1, 20}) {
+        Drag drag(Settings(kW, kH, blur), kW, kH);
+        for (const int step : {1, 16}) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if (dx != 0 || dy != 0) MoveAndCheck(drag, dx * step, dy * step);
+                }
+            }
+        }
+    }
+}
+
+// Anything but the centre changed, no frame drawn before, or a move beyond
+// the largest: a whole frame, exactly RenderFrame's.
+TEST(DragFrame, FallsBackToTheWholeFrame) {
+    constexpr int kW = 240, kH = 160;
+    const int largestX = LargestDragMove(kW), largestY = LargestDragMove(kH);
+    EXPECT_EQ(largestX, 60);
+    EXPECT_EQ(largestY, 40);
+    Drag drag(Settings(kW, kH, 1), kW, kH);
+    EXPECT_FALSE(drag.MoveBy(largestX, -largestY).wholeFrame);
+    EXPECT_TRUE(drag.MoveBy(-largestX - 1, 0).wholeFrame);
+    EXPECT_TRUE(drag.IsExact());
+    EXPECT_TRUE(drag.MoveBy(0, largestY + 1).wholeFrame);
+    drag.settings.thickness = 120;
+    EXPECT_TRUE(drag.MoveBy(3, 3).wholeFrame);
+    EXPECT_TRUE(drag.IsExact());
+    drag.random.Reseed();  // the same tick: the same pattern
+    EXPECT_FALSE(drag.MoveBy(3, 3).wholeFrame);
+    drag.random.SeedWith(99);
+    EXPECT_TRUE(drag.MoveBy(3, 3).wholeFrame);
+    EXPECT_TRUE(drag.IsExact());
+    // The overall opacity only becomes the constant alpha.
+    drag.settings.alpha = 90;
+    EXPECT_FALSE(drag.MoveBy(0, 0).wholeFrame);
+    EXPECT_EQ(drag.constantAlpha, 90);
+
+    FrameScratch fresh;
+    EXPECT_TRUE(
+        DragFrame(drag.settings, drag.random, drag.picture.surface, drag.constantAlpha, fresh).wholeFrame);
+    Picture other(kW, kH);
+    EXPECT_TRUE(
+        DragFrame(drag.settings, drag.random, other.surface, drag.constantAlpha, drag.scratch).wholeFrame);
+}
+
+// The centre dragged out over the top left corner and back.
+TEST(DragFrame, CentreLeavesThePictureAndComesBack) {
+    constexpr int kW = 240, kH = 160;
+    EffectSettings s = Settings(kW, kH, 1);
+    s.centerX = 20, s.centerY = 12;
+    Drag drag(s, kW, kH);
+    for (int move = 0; move < 8; ++move) {
+        const int sign = move < 4 ? -1 : 1;
+        MoveAndCheck(drag, sign * 12, sign * 9);
+        if (move == 3) {
+            EXPECT_LT(drag.settings.centerX, 0);
+            EXPECT_LT(drag.settings.centerY, 0);
         }
     }
 }
