@@ -15,6 +15,7 @@
 
 #include "frame_accumulator.h"
 #include "frame_composer.h"
+#include "frame_drag.h"
 #include "rasteriser.h"
 #include "triangle_recorder.h"
 
@@ -31,6 +32,7 @@ struct Scenario {
     int space = -1;          // the start-up space unless set
     const char* plain = "";  // the same frame without blur, for the ratio
     double most = 0;         // the goal: at most this many times `plain`
+    double dragGoal = 0;     // a drag frame at most this many times the whole frame; 0: not dragged
 };
 
 // The defaults keep every start-up jitter; the density-500 frames keep the
@@ -38,14 +40,14 @@ struct Scenario {
 // as named.
 const Scenario kScenarios[] = {
     {"defaults", 1920, 1080, -1, -1, -1},
-    {"density500", 1920, 1080, 500, 0, 0},
+    {"density500", 1920, 1080, 500, 0, 0, -1, "", 0, 0.3},
     {"density500_alpha50", 1920, 1080, 500, 50, 0},
     {"density500_blur20", 1920, 1080, 500, 0, 20, -1, "density500", 2},
-    {"density500_blur1", 1920, 1080, 500, 0, 1, -1, "density500", 3},
+    {"density500_blur1", 1920, 1080, 500, 0, 1, -1, "density500", 3, 0.15},
     {"density500_alpha50_blur1", 1920, 1080, 500, 50, 1, -1, "density500_alpha50", 3},
     {"4k_density500_blur20", 3840, 2160, 500, 0, 20},
     {"4k_space800", 3840, 2160, 500, 0, 0, 800},
-    {"4k_space800_blur1", 3840, 2160, 500, 0, 1, 800, "4k_space800", 3},
+    {"4k_space800_blur1", 3840, 2160, 500, 0, 1, 800, "4k_space800", 3, 0.15},
 };
 
 qv::EffectSettings SettingsFor(const Scenario& s) {
@@ -89,6 +91,42 @@ void BM_RenderFrame(benchmark::State& state, Scenario s, unsigned threads) {
         benchmark::DoNotOptimize(p.pixels.data());
         benchmark::ClobberMemory();
     }
+}
+
+// Moves of (8, 5) from the frame before, each made from it by DragFrame. A
+// drag that has gone kDragRun moves starts again from where it began, with a
+// whole frame the clock does not see.
+constexpr int kDragX = 8, kDragY = 5, kDragRun = 16;
+
+void BM_DragFrame(benchmark::State& state, Scenario s, unsigned threads) {
+    const qv::EffectSettings start = SettingsFor(s);
+    qv::EffectSettings e = start;
+    qv::RandomSource random = SourceFor(e);
+    Picture p(s);
+    std::uint8_t constantAlpha = 0;
+    qv::FrameScratch scratch(threads);
+    qv::RenderFrame(qv::kNewPatternSelector, e, random, p.surface, constantAlpha, scratch);
+    int moves = 0;
+    double moveSeconds = 0;
+    for (auto _ : state) {
+        if (moves == kDragRun) {
+            state.PauseTiming();
+            e = start;
+            qv::RenderFrame(qv::kReplaySelector, e, random, p.surface, constantAlpha, scratch);
+            moves = 0;
+            state.ResumeTiming();
+        }
+        e.centerX += kDragX;
+        e.centerY += kDragY;
+        const qv::DragStats stats = qv::DragFrame(e, random, p.surface, constantAlpha, scratch);
+        if (stats.wholeFrame) state.SkipWithError("the drag drew a whole frame");
+        moveSeconds += stats.moveSeconds;
+        ++moves;
+        benchmark::DoNotOptimize(p.pixels.data());
+        benchmark::ClobberMemory();
+    }
+    // The share of the frame spent moving the picture in place.
+    state.counters["move_ms"] = benchmark::Counter(moveSeconds * 1e3, benchmark::Counter::kAvgIterations);
 }
 
 // A blurred frame with its fade from the nesting of its passes.
@@ -173,8 +211,11 @@ public:
             if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") {
                 std::string name = r.run_name.function_name;
                 // In the unit set, ms; the frames on all threads by the clock.
-                medians[name] =
-                    name.rfind("threads/", 0) == 0 ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime();
+                const bool wall = name.rfind("threads/", 0) == 0 || name.rfind("drag_threads/", 0) == 0;
+                medians[name] = wall ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime();
+                if (const auto it = r.counters.find("move_ms"); it != r.counters.end()) {
+                    medians["move/" + name] = it->second.value;
+                }
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -249,6 +290,31 @@ void PrintTable(const std::map<std::string, double>& m, bool withReference) {
                 extra.c_str());
 }
 
+// Drag frames beside the whole frames: one thread for the goals, and all of
+// them by the clock with the share of it spent moving the picture.
+void PrintDragTable(const std::map<std::string, double>& m) {
+    std::printf(
+        "\n| Frame | RenderFrame ms | drag ms | drag / RenderFrame | Goal | all %u threads, wall ms: "
+        "RenderFrame | drag | of it moving memory |\n",
+        std::thread::hardware_concurrency());
+    std::printf("|---|---:|---:|---:|---|---:|---:|---:|\n");
+    for (const Scenario& s : kScenarios) {
+        if (!(s.dragGoal > 0)) continue;
+        const std::string n = s.name;
+        const double whole = Find(m, "RenderFrame/" + n), drag = Find(m, "drag/" + n);
+        const double dragWall = Find(m, "drag_threads/" + n), move = Find(m, "move/drag_threads/" + n);
+        char goal[32], ratio[32] = "-", moving[64] = "-";
+        if (drag >= 0 && whole > 0) std::snprintf(ratio, sizeof ratio, "%.3fx", drag / whole);
+        std::snprintf(goal, sizeof goal, "<= %.2gx", s.dragGoal);
+        if (move >= 0 && dragWall > 0) {
+            std::snprintf(moving, sizeof moving, "%s ms (%.0f%%)", Ms(move).c_str(), 100.0 * move / dragWall);
+        }
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s |\n", n.c_str(), Ms(whole).c_str(),
+                    Ms(drag).c_str(), ratio, goal, Ms(Find(m, "threads/" + n)).c_str(), Ms(dragWall).c_str(),
+                    moving);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -274,7 +340,16 @@ int main(int argc, char** argv) {
         if (s.blur > 0) {
             benchmark::RegisterBenchmark(("nested/" + std::string(s.name)).c_str(), BM_NestedFade, s)
                 ->Unit(benchmark::kMillisecond);
+        }
+        if (s.blur > 0 || s.dragGoal > 0) {
             benchmark::RegisterBenchmark(("threads/" + std::string(s.name)).c_str(), BM_RenderFrame, s, 0u)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+        if (s.dragGoal > 0) {
+            benchmark::RegisterBenchmark(("drag/" + std::string(s.name)).c_str(), BM_DragFrame, s, 1u)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("drag_threads/" + std::string(s.name)).c_str(), BM_DragFrame, s, 0u)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }
@@ -295,6 +370,7 @@ int main(int argc, char** argv) {
     MedianCollector reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     PrintTable(reporter.medians, withReference);
+    PrintDragTable(reporter.medians);
     benchmark::Shutdown();
     return 0;
 }
