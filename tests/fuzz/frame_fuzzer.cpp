@@ -1,15 +1,17 @@
-// Arbitrary settings, centres, picture sizes up to 32767 and raw triangles
-// through the geometry and both fills. The pixel buffers stay small (the
+// Arbitrary settings, centres, picture sizes up to 32767, raw triangles and
+// drags through the geometry and both fills. The pixel buffers stay small (the
 // geometry still sees the large size), and guard words around them catch any
 // write outside.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "frame_accumulator.h"
 #include "frame_composer.h"
+#include "frame_drag.h"
 #include "rasteriser.h"
 
 namespace {
@@ -44,7 +46,7 @@ std::int32_t Coordinate(FuzzedDataProvider& in) {
     }
 }
 
-void FuzzFrame(FuzzedDataProvider& in, const qv::FillOptions& options) {
+qv::EffectSettings FuzzSettings(FuzzedDataProvider& in) {
     qv::EffectSettings s;
     s.blue = in.ConsumeIntegral<std::uint8_t>();
     s.green = in.ConsumeIntegral<std::uint8_t>();
@@ -67,17 +69,26 @@ void FuzzFrame(FuzzedDataProvider& in, const qv::FillOptions& options) {
                                : in.ConsumeIntegralInRange<std::uint16_t>(qv::kRatioRange.min, qv::kRatioRange.max);
     s.centerX = Coordinate(in);
     s.centerY = Coordinate(in);
+    return s;
+}
+
+qv::RandomSource FuzzRandom(FuzzedDataProvider& in) {
     // The uniform ranges of the random source accept only non-negative bounds.
     std::int32_t percent[4];
     for (int k = 0; k < 4; ++k) {
         percent[k] = in.ConsumeIntegralInRange<std::int32_t>(0, qv::kJitterRanges[k].max);
     }
-    const std::int32_t width = in.ConsumeIntegralInRange<std::int32_t>(-2, qv::kMaxPictureSide);
-    const std::int32_t height = in.ConsumeIntegralInRange<std::int32_t>(-2, qv::kMaxPictureSide);
     fuzzTick = in.ConsumeIntegral<std::uint32_t>();
-
     qv::RandomSource random(&FuzzTick);
     random.SetJitterRanges(percent);
+    return random;
+}
+
+void FuzzFrame(FuzzedDataProvider& in, const qv::FillOptions& options) {
+    const qv::EffectSettings s = FuzzSettings(in);
+    qv::RandomSource random = FuzzRandom(in);
+    const std::int32_t width = in.ConsumeIntegralInRange<std::int32_t>(-2, qv::kMaxPictureSide);
+    const std::int32_t height = in.ConsumeIntegralInRange<std::int32_t>(-2, qv::kMaxPictureSide);
     std::uint8_t constantAlpha = 0;
     if (in.ConsumeBool()) {
         // The geometry of the full size, rasterised onto a small surface.
@@ -96,6 +107,49 @@ void FuzzFrame(FuzzedDataProvider& in, const qv::FillOptions& options) {
         g.surface.height = bh;
         if (bw < 1 || bh < 1) g.surface.byteSize = 0;
         qv::RenderFrame(qv::kReplaySelector, s, random, g.surface, constantAlpha);
+        g.Check();
+    }
+}
+
+// A move along a side of `extent` pixels: none, one pixel, the largest a
+// drag takes, one more (a whole frame), or any.
+std::int32_t Move(FuzzedDataProvider& in, std::int32_t extent) {
+    const std::int32_t largest = qv::LargestDragMove(extent);
+    const std::int32_t sign = in.ConsumeBool() ? 1 : -1;
+    switch (in.ConsumeIntegralInRange<int>(0, 4)) {
+        case 0:
+            return 0;
+        case 1:
+            return sign;
+        case 2:
+            return sign * largest;
+        case 3:
+            return sign * (largest + 1);
+        default:
+            return in.ConsumeIntegralInRange<std::int32_t>(-largest - 2, largest + 2);
+    }
+}
+
+std::int32_t Plus(std::int32_t a, std::int32_t b) {  // without overflow
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(static_cast<std::int64_t>(a) + b, INT32_MIN, INT32_MAX));
+}
+
+// A frame, then drags from it, some after a change of a setting.
+void FuzzDrag(FuzzedDataProvider& in) {
+    qv::EffectSettings s = FuzzSettings(in);
+    qv::RandomSource random = FuzzRandom(in);
+    const std::int32_t w = in.ConsumeIntegralInRange<std::int32_t>(1, kMaxBufferSide);
+    const std::int32_t h = in.ConsumeIntegralInRange<std::int32_t>(1, kMaxBufferSide);
+    GuardedSurface g(w, h);
+    qv::FrameScratch scratch(in.ConsumeIntegralInRange<unsigned>(0, 3));
+    std::uint8_t constantAlpha = 0;
+    qv::RenderFrame(qv::kReplaySelector, s, random, g.surface, constantAlpha, scratch);
+    for (int drag = in.ConsumeIntegralInRange<int>(1, 4); drag > 0 && in.remaining_bytes() > 0; --drag) {
+        if (in.ConsumeIntegralInRange<int>(0, 7) == 0) s.thickness = in.ConsumeIntegral<std::uint16_t>();
+        s.centerX = Plus(s.centerX, Move(in, w));
+        s.centerY = Plus(s.centerY, Move(in, h));
+        qv::DragFrame(s, random, g.surface, constantAlpha, scratch);
         g.Check();
     }
 }
@@ -148,10 +202,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the blur's fade from its nesting.
     const bool vectorCode = in.ConsumeBool();
     const qv::FillOptions options{.vectorCode = vectorCode, .nestedFade = in.ConsumeBool()};
-    if (in.ConsumeBool()) {
-        FuzzFrame(in, options);
-    } else {
-        FuzzTriangles(in, options);
+    switch (in.ConsumeIntegralInRange<int>(0, 2)) {
+        case 0:
+            FuzzFrame(in, options);
+            break;
+        case 1:
+            FuzzTriangles(in, options);
+            break;
+        default:
+            FuzzDrag(in);
+            break;
     }
     return 0;
 }
