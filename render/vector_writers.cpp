@@ -13,7 +13,8 @@
 // Floating-point to_chars is missing from some standard libraries (the libc++
 // of Emscripten 3.1); there the C formatter stands in, under the C locale
 // such a build always has.
-#if defined(__cpp_lib_to_chars) || (defined(_LIBCPP_VERSION) && _LIBCPP_VERSION >= 170000) || defined(_MSC_VER)
+#if defined(__cpp_lib_to_chars) || (defined(_LIBCPP_VERSION) && _LIBCPP_VERSION >= 170000) || \
+    defined(_MSC_VER)
 #define QV_FLOAT_TO_CHARS 1
 #else
 #define QV_FLOAT_TO_CHARS 0
@@ -26,7 +27,6 @@ namespace {
 constexpr int kChannelMax = 255;
 constexpr std::size_t kFlushThreshold = 1u << 16;
 constexpr int kOpacityDigits = 6;  // enough to give back the 8-bit alpha
-
 
 // Buffered text output with locale-free number formatting.
 class TextOut {
