@@ -78,6 +78,7 @@ function showFrame(msg) {
   fit(msg.width, msg.height);
   const root = document.documentElement.dataset;
   root.frames = String(Number(root.frames || 0) + 1);
+  root.firstFrameMs ??= performance.now().toFixed(0);  // since the page began to load
   root.drawMs = msg.ms.toFixed(1);
   root.shownSeed = String(msg.seed);
 }
