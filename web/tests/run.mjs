@@ -224,24 +224,33 @@ test('axe-core finds no serious or critical violation, in Japanese and in Englis
 });
 
 test('a timer on the page fires within 50 ms while the worker draws a 3840x2160 blurred frame', async ({context, base}) => {
-  const page = await open(context, base, '?size=3840x2160&blur=20&seed=4');
-  const result = await page.evaluate(() => new Promise((resolve) => {
-    const start = Number(document.documentElement.dataset.frames);
-    let last = performance.now();
-    let worst = 0;
-    const timer = setInterval(() => {
-      const now = performance.now();
-      worst = Math.max(worst, now - last);
-      last = now;
-      if (Number(document.documentElement.dataset.frames) > start) {
-        clearInterval(timer);
-        resolve({worst, drawMs: Number(document.documentElement.dataset.drawMs)});
-      }
-    }, 10);
-    document.getElementById('new-pattern').click();
-  }));
-  assert.ok(result.worst < 50, `a 10 ms timer waited ${result.worst.toFixed(1)} ms`);
-  assert.ok(result.drawMs > 100, `the frame took ${result.drawMs} ms: too quick to show anything`);
+  const page = await open(context, base, '?size=3840x2160&density=500&blur=1&seed=4');
+  // One frame's worst wait can catch the shared machine's own hiccup; a page
+  // that draws on its own thread waits the whole frame every time. So three
+  // frames, and their median.
+  const runs = [];
+  for (let i = 0; i < 3; i++) {
+    runs.push(await page.evaluate(() => new Promise((resolve) => {
+      const start = Number(document.documentElement.dataset.frames);
+      let last = performance.now();
+      let worst = 0;
+      const timer = setInterval(() => {
+        const now = performance.now();
+        worst = Math.max(worst, now - last);
+        last = now;
+        if (Number(document.documentElement.dataset.frames) > start) {
+          clearInterval(timer);
+          resolve({worst, drawMs: Number(document.documentElement.dataset.drawMs)});
+        }
+      }, 10);
+      document.getElementById('new-pattern').click();
+    })));
+  }
+  const median = (values) => values.sort((x, y) => x - y)[1];
+  const worst = median(runs.map((r) => r.worst));
+  const drawMs = median(runs.map((r) => r.drawMs));
+  assert.ok(worst < 50, `a 10 ms timer waited ${worst.toFixed(1)} ms (median of three frames)`);
+  assert.ok(drawMs > 100, `the frame took ${drawMs} ms: too quick to show anything`);
   await page.close();
 });
 
