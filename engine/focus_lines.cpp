@@ -1,9 +1,10 @@
 #include "focus_lines.h"
 
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <vector>
+
+#include "bit_cast.h"
 
 namespace qv {
 
@@ -33,7 +34,7 @@ namespace {
 // cos and sin of phi, from the memo when it holds that very angle (bit for
 // bit: -0 and 0 have sines of different sign).
 void CosSin(float phi, float& memoPhi, float& memoCos, float& memoSin, bool remembered, float& c, float& s) noexcept {
-    if (!remembered || std::bit_cast<std::uint32_t>(memoPhi) != std::bit_cast<std::uint32_t>(phi)) {
+    if (!remembered || BitCast<std::uint32_t>(memoPhi) != BitCast<std::uint32_t>(phi)) {
         memoPhi = phi, memoCos = CosSingle(phi), memoSin = SinSingle(phi);
     }
     c = memoCos, s = memoSin;

@@ -30,14 +30,13 @@ void RandomSource::SetJitterRanges(std::int32_t density, std::int32_t thickness,
     // A negative percentage would make an empty range; it means "off".
     auto sane = [](std::int32_t p) { return p < 0 ? 0 : p; };
     jitterPercent = {sane(density), sane(thickness), sane(space), sane(alpha)};
-    using Range = std::uniform_int_distribution<int>::param_type;
-    angleRange.param(Range(0, jitterPercent[0]));
-    thicknessRange.param(Range(0, jitterPercent[1]));
-    spaceRange.param(Range(0, jitterPercent[2]));
-    alphaRange.param(Range(0, jitterPercent[3]));
+    angleRange = UniformInt(jitterPercent[0]);
+    thicknessRange = UniformInt(jitterPercent[1]);
+    spaceRange = UniformInt(jitterPercent[2]);
+    alphaRange = UniformInt(jitterPercent[3]);
 }
 
-std::int32_t RandomSource::NextJitter(int k) {
+std::int32_t RandomSource::NextJitter(int k) noexcept {
     switch (k) {
         case 0: return angleRange(engine);
         case 1: return thicknessRange(engine);

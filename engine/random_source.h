@@ -7,6 +7,7 @@
 #include <random>
 
 #include "tick_source.h"
+#include "uniform_int.h"
 
 namespace qv {
 
@@ -21,7 +22,7 @@ public:
     void SetJitterRanges(const std::int32_t percent[4]) noexcept;
     void SetJitterRanges(std::int32_t density, std::int32_t thickness, std::int32_t space,
                          std::int32_t alpha) noexcept;
-    std::int32_t NextJitter(int k);  // k: 0 angle, 1 thickness, 2 space, 3 alpha
+    std::int32_t NextJitter(int k) noexcept;  // k: 0 angle, 1 thickness, 2 space, 3 alpha
 
     // Not in the original operations: lets the renderer reproduce a picture.
     void SeedWith(std::uint32_t seed) noexcept;
@@ -30,10 +31,12 @@ public:
     std::array<std::int32_t, 4> jitterPercent{0, 0, 0, 0};
 
 private:
-    std::uniform_int_distribution<int> angleRange{0, 4};
-    std::uniform_int_distribution<int> thicknessRange{0, 4};
-    std::uniform_int_distribution<int> spaceRange{0, 15};
-    std::uniform_int_distribution<int> alphaRange{0, 127};
+    // Each range is [0, max]; its own mapping keeps a seed's values the same
+    // with every standard library.
+    UniformInt angleRange{4};
+    UniformInt thicknessRange{4};
+    UniformInt spaceRange{15};
+    UniformInt alphaRange{127};
     std::mt19937 engine;
     TickSource tick_;
 };
