@@ -12,9 +12,6 @@ namespace qv::fill {
 
 namespace {
 
-// A nested line's family from corner 1 to corner 2, which its passes share.
-constexpr std::uint32_t kBaseFamily = 1u << 1;
-
 #if QV_FILL_SSE2
 // Cells per step of the grouped edge cells: most groups of four members
 // touch no more.
@@ -22,13 +19,11 @@ constexpr std::int32_t kGroupCells = 4;
 
 // The shapes and edges of open clusters are far apart in memory: ask for
 // them a few clusters ahead.
-QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const FadeCells* fade, const Cluster* clusters,
+QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const Cluster* clusters,
                                     const std::uint32_t* list, std::size_t i, std::size_t count) {
     if (i + 4 < count) {
         const Cluster& ahead = clusters[list[i + 4]];
-        if (fade != nullptr && (ahead.mask & (kPlainShape | kBaseFamily)) == 0) {
-            fade->PrefetchLine(ahead.shape);
-        } else if ((ahead.mask & kPlainShape) != 0) {
+        if ((ahead.mask & kPlainShape) != 0) {
             const Edge* edges = lines.plainEdges.data() + 3 * static_cast<std::size_t>(ahead.shape);
             _mm_prefetch(reinterpret_cast<const char*>(edges), _MM_HINT_T0);
             _mm_prefetch(reinterpret_cast<const char*>(edges + 3) - 1, _MM_HINT_T0);
@@ -38,8 +33,6 @@ QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const FadeCells* fa
     }
     if (i + 2 < count && (clusters[list[i + 2]].mask & kPlainShape) == 0) {
         const Cluster& ahead = clusters[list[i + 2]];
-        // The nesting fills a blur line's fade from its tables.
-        if (fade != nullptr && (ahead.mask & kBaseFamily) == 0 && fade->PrefetchTables(ahead.shape)) return;
         const Shape& shape = lines.shapes[ahead.shape];
         for (std::uint32_t e = 0; e < 3; ++e) {
             if ((ahead.mask & (1u << e)) == 0) continue;
@@ -150,9 +143,8 @@ QV_ALWAYS_INLINE void AddWidePieces(__m128 lo, __m128 hi, __m128 h, __m128 live,
 
 }  // namespace
 
-void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode, FadeCells* fade) {
+void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode) {
     lines_ = &lines;
-    fade_ = fade;
     width_ = width;
     vectorCode_ = vectorCode;
     cover_.assign(static_cast<std::size_t>(width) + 2, 0.0f);
@@ -171,17 +163,13 @@ void EdgeCells::Row(const Cluster* clusters, const std::uint32_t* list, std::siz
                     std::uint32_t* acc, bool skipOpaque) {
     for (std::size_t i = 0; i < count; ++i) {
 #if QV_FILL_SSE2
-        PrefetchAhead(*lines_, fade_, clusters, list, i, count);
+        PrefetchAhead(*lines_, clusters, list, i, count);
 #endif
         // In a frame dense enough to saturate, earlier clusters' edges often
         // make a cluster's cells opaque after the open cells were counted; a
         // sparse frame is spared the look.
         const Cluster& c = clusters[list[i]];
         if (skipOpaque && AllSaturated(acc, c.first, c.last)) continue;
-        if ((c.mask & (kPlainShape | kBaseFamily)) == 0 && fade_ != nullptr &&
-            fade_->Row(c.shape, c.first, c.last, row, acc)) {
-            continue;
-        }
 #if QV_FILL_SSE2
         if (vectorCode_) {
             // A plain line's cells, the most common, without the general

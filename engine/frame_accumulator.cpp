@@ -90,7 +90,6 @@ void FrameAccumulator::BuildShapes() {
     }
     const std::int32_t height = surface_->height;
     lines_.Clear();
-    fade_.Clear();
     if (!nested) {
         for (const auto& p : passes) {
             for (const Triangle& t : p) {
@@ -112,11 +111,7 @@ void FrameAccumulator::BuildShapes() {
             weightOf_[k] = transmittance * a;
             transmittance *= 1.0f - a;
         }
-        const std::size_t before = lines_.shapes.size();
         lines_.Add(memberOf_.data(), memberOf_.size(), weightOf_.data(), height);
-        if (lines_.shapes.size() > before && options_.nestedFade) {
-            fade_.Add(memberOf_.data(), memberOf_.size(), weightOf_.data());
-        }
     }
 }
 
@@ -220,14 +215,11 @@ void FrameAccumulator::Sweep() {
         threads, [](void* self, unsigned worker) { static_cast<FrameAccumulator*>(self)->SweepRows(worker); },
         this);
     for (unsigned t = 0; t < threads; ++t) stats_.fadeRowsJoined += bands_[t].fadeRowsJoined;
-    stats_.nestedLines = fade_.UsableLines();
-    stats_.nestedFadeCells = fade_.CellsFilled();
 }
 
 // A thread is worth starting for this many shape rows; fewer cost less than
 // waking it.
 unsigned FrameAccumulator::SweepThreads() const {
-    if (fade_.size() == lines_.shapes.size() && fade_.size() > 0) return 1;
     std::size_t shapeRows = 0;
     for (const Piece& p : pieces_) shapeRows += static_cast<std::size_t>(p.hi - p.lo);
     std::size_t threads = options_.threads != 0 ? options_.threads : std::thread::hardware_concurrency();
@@ -245,8 +237,7 @@ void FrameAccumulator::PrepareBand(Band& band) {
     band.active.reserve(pieces_.size());
     if (band.clusters.size() < 3 * pieces_.size()) band.clusters.resize(3 * pieces_.size());
     if (band.openList.size() < band.clusters.size()) band.openList.resize(band.clusters.size());
-    band.edgeCells.Prepare(lines_, width, options_.vectorCode,
-                           fade_.size() == lines_.shapes.size() ? &fade_ : nullptr);
+    band.edgeCells.Prepare(lines_, width, options_.vectorCode);
     band.fadeRowsJoined = 0;
 }
 

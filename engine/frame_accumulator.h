@@ -47,7 +47,6 @@
 #include <vector>
 
 #include "fill_edge_cells.h"
-#include "fill_fade.h"
 #include "fill_far_field.h"
 #include "fill_line_shapes.h"
 #include "fill_log_domain.h"
@@ -59,9 +58,9 @@
 
 namespace qv {
 
-// Which of the fill's shortcuts run; each but nestedFade gives the very same
-// picture (the vector code up to the order of float additions), and tests
-// turn them off to prove it.
+// Which of the fill's shortcuts run; each gives the very same picture (the
+// vector code up to the order of float additions), and tests turn them off
+// to prove it.
 struct FillOptions {
     // Vector kernels for the edge cells and row heights where the build has
     // them (fill::VectorCodeBuilt); the integer row kernels always use them.
@@ -71,15 +70,9 @@ struct FillOptions {
     // A blur line's fade rows where its sides share their cells are one
     // cluster found without the general way.
     bool fadeShortcut = true;
-    // A blur line's fade cells take their value from the line's nesting
-    // (fill_fade) instead of the exact area of every pass's edge: within a
-    // few 255ths of it, in fewer instructions, but no faster as measured, so
-    // off until it is the faster.
-    bool nestedFade = false;
     // The rows are swept in bands on up to this many threads at once, 0 for
-    // as many as the machine runs; a frame too small to be worth it, and one
-    // with the nested fade (whose tables are built as rows first need them),
-    // takes one. The picture is the same whatever the number.
+    // as many as the machine runs; a frame too small to be worth it takes
+    // one. The picture is the same whatever the number.
     unsigned threads = 0;
 };
 
@@ -87,9 +80,6 @@ struct FillOptions {
 struct FillStats {
     // Shape rows found as one fade cluster.
     std::size_t fadeRowsJoined = 0;
-    // Blur lines whose fade could be taken from their nesting, and the
-    // cells that were.
-    std::size_t nestedLines = 0, nestedFadeCells = 0;
     // The radius from the centre beyond which the frame was known opaque;
     // infinity when it was swept whole.
     double saturatedRadius = std::numeric_limits<double>::infinity();
@@ -162,7 +152,6 @@ private:
     std::vector<float> weightOf_;
 
     fill::LineShapes lines_;
-    fill::FadeCells fade_;  // per shape, when the frame's lines are nested
     fill::RowSpans spans_;
     fill::FarField farField_;
     fill::PixelTable pixelTable_;

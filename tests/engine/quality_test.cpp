@@ -105,6 +105,37 @@ TEST(Quality, NestedBlurEdgesDoNotDarkenEachOther) {
     std::printf("one by one: mean %.3f/255; frame: mean %.3f/255\n", separate.mean, frame.mean);
 }
 
+// One wide line of the blur's twelve passes whose axis runs down the middle
+// column: corners far below the picture, tips 9 rows apart from row 10 down.
+// Going outward along the axis, alpha never falls and rises a step per pass,
+// to opaque: the passes' staircase is neither smoothed into one ramp nor
+// missing a step.
+TEST(Quality, BlurLineKeepsItsStaircaseAlongItsAxis) {
+    constexpr int kWidth = 64, kHeight = 140, kAxis = kWidth / 2;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kWidth) * kHeight);
+    Surface surface{pixels.data(), pixels.size() * 4, kWidth, kHeight};
+    FrameAccumulator frame(surface);
+    frame.BeginFrame(kWidth, kHeight);
+    for (int k = 0; k < kBlurPassCount; ++k) {
+        const std::uint8_t alpha = kBlurPassOpacity[k];
+        frame.BeginPass(PassInfo{0.0f, alpha, 0xFFFFFFu, 1});
+        frame.FillTriangle(Triangle{kAxis, 10 + 9 * k, kAxis - 90, kHeight + 400, kAxis + 90, kHeight + 400,
+                                    (static_cast<std::uint32_t>(alpha) << 24) | 0xFFFFFFu});
+        frame.EndPass();
+    }
+    frame.EndFrame();
+    int previous = 0, steps = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        const int a = static_cast<int>(pixels[static_cast<std::size_t>(y) * kWidth + kAxis] >> 24);
+        EXPECT_GE(a, previous) << "row " << y;
+        steps += a > previous ? 1 : 0;
+        previous = a;
+    }
+    // A step a pass, give or take the rows where one spreads over two.
+    EXPECT_GE(steps, kBlurPassCount - 1);
+    EXPECT_EQ(previous, 255);
+}
+
 }  // namespace
 }  // namespace qv
 
