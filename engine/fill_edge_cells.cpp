@@ -160,7 +160,7 @@ void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vector
 }
 
 void EdgeCells::Row(const Cluster* clusters, const std::uint32_t* list, std::size_t count, std::int32_t row,
-                    std::uint32_t* acc, bool skipOpaque) {
+                    std::uint32_t* sums, bool skipOpaque) {
     for (std::size_t i = 0; i < count; ++i) {
 #if QV_FILL_SSE2
         PrefetchAhead(*lines_, clusters, list, i, count);
@@ -169,26 +169,26 @@ void EdgeCells::Row(const Cluster* clusters, const std::uint32_t* list, std::siz
         // make a cluster's cells opaque after the open cells were counted; a
         // sparse frame is spared the look.
         const Cluster& c = clusters[list[i]];
-        if (skipOpaque && AllSaturated(acc, c.first, c.last)) continue;
+        if (skipOpaque && AllSaturated(sums, c.first, c.last)) continue;
 #if QV_FILL_SSE2
         if (vectorCode_) {
             // A plain line's cells, the most common, without the general
             // way's frame around them; the grouped kernel is worth it for
             // the blur's twelve members.
             if ((c.mask & kPlainShape) != 0) {
-                if (Plain(c, row, acc)) continue;
+                if (Plain(c, row, sums)) continue;
             } else if (c.first >= 1 && c.last <= width_ - 2) {
-                if (Grouped<true>(c, row, acc)) continue;
+                if (Grouped<true>(c, row, sums)) continue;
             } else {
-                if (Grouped<false>(c, row, acc)) continue;
+                if (Grouped<false>(c, row, sums)) continue;
             }
         }
 #endif
-        General(c, row, acc);
+        General(c, row, sums);
     }
 }
 
-void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
+void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* sums) {
     const Shape& shape = lines_->shapes[c.shape];
     const std::int32_t width = width_;
     const double w = width;
@@ -228,7 +228,7 @@ void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* acc) 
         std::fill(cover + lo, cover + hi + 1, 0.0f);
     }
     const std::uint32_t* logOf = LogTable().data();
-    std::uint32_t* cell = acc + c.first;
+    std::uint32_t* cell = sums + c.first;
     for (std::int32_t x = 0; x < cells; ++x) {
         if (cell[x] < kSaturated) cell[x] += LogOf(logOf, out[x]);
     }
@@ -240,7 +240,7 @@ void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* acc) 
 // general way's, operation for operation. A piece across a side of the
 // picture needs splitting; then it returns false and the general way does
 // the cluster.
-bool EdgeCells::Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
+bool EdgeCells::Plain(const Cluster& c, std::int32_t row, std::uint32_t* sums) {
     const Edge* edges = lines_->plainEdges.data() + 3 * static_cast<std::size_t>(c.shape);
     const double w = width_;
     const double y0 = row, y1 = row + 1.0;
@@ -254,7 +254,7 @@ bool EdgeCells::Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
     // The piece count is made a constant, so that the pieces stay in
     // registers: one piece is by far the most common cluster.
     const std::uint32_t* logOf = LogTable().data();
-    std::uint32_t* cell = acc + c.first;
+    std::uint32_t* cell = sums + c.first;
     const std::int32_t cells = c.last - c.first + 1;
     const float base = pieces.base;
     auto fill = [&]<int kPieces>(std::integral_constant<int, kPieces>) {
@@ -302,7 +302,7 @@ bool EdgeCells::Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
 // away. A piece across a side of the picture needs splitting; then it
 // returns false and the general way does the cluster.
 template <bool kInterior>
-bool EdgeCells::Grouped(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
+bool EdgeCells::Grouped(const Cluster& c, std::int32_t row, std::uint32_t* sums) {
     const Shape& shape = lines_->shapes[c.shape];
     const std::int32_t cells = c.last - c.first + 1;
     const std::size_t room = static_cast<std::size_t>(cells) + kGroupCells + 1;
@@ -366,7 +366,7 @@ bool EdgeCells::Grouped(const Cluster& c, std::int32_t row, std::uint32_t* acc) 
     // The running height and the cells' coverages four at a time; the table
     // lookups stay scalar.
     const std::uint32_t* logOf = LogTable().data();
-    std::uint32_t* cell = acc + c.first;
+    std::uint32_t* cell = sums + c.first;
     __m128 run = _mm_set1_ps(c.base + HorizontalSum(off));
     for (std::int32_t x = 0; x < cells; x += 4) {
         __m128 d = _mm_loadu_ps(local + x);

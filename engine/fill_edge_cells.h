@@ -22,17 +22,17 @@ public:
     // for every cluster.
     void Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode);
 
-    // The clusters named by list[0, count) into the row's sums acc (which
-    // must be readable three cells past the picture). With skipOpaque, a
+    // The clusters named by list[0, count) into the row's sums (readable
+    // three cells past the picture). With skipOpaque, a
     // cluster whose cells the earlier ones made opaque is passed over.
     void Row(const Cluster* clusters, const std::uint32_t* list, std::size_t count, std::int32_t row,
-             std::uint32_t* acc, bool skipOpaque);
+             std::uint32_t* sums, bool skipOpaque);
 
 private:
-    void General(const Cluster& c, std::int32_t row, std::uint32_t* acc);
-    bool Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc);
+    void General(const Cluster& c, std::int32_t row, std::uint32_t* sums);
+    bool Plain(const Cluster& c, std::int32_t row, std::uint32_t* sums);
     template <bool kInterior>
-    bool Grouped(const Cluster& c, std::int32_t row, std::uint32_t* acc);
+    bool Grouped(const Cluster& c, std::int32_t row, std::uint32_t* sums);
 
     const LineShapes* lines_ = nullptr;
     std::int32_t width_ = 0;

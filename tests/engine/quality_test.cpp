@@ -63,9 +63,9 @@ TEST(Quality, FramesMatchTheSupersampledReference) {
 TEST(Quality, OtherShapesStayCloseToTheReference) {
     for (const Case& c : kShapes) {
         const Error e = Measure(c);
-        const bool fade = c.blur != 0;
-        EXPECT_LE(e.mean, fade ? 0.5 : 2.5) << c.name;
-        EXPECT_LE(e.p99, fade ? 1.0 : 40.0) << c.name;
+        const bool blurred = c.blur != 0;
+        EXPECT_LE(e.mean, blurred ? 0.5 : 2.5) << c.name;
+        EXPECT_LE(e.p99, blurred ? 1.0 : 40.0) << c.name;
     }
 }
 
@@ -348,8 +348,9 @@ TEST(FrameFill, FarFieldCountsTheBlursTranslucentPasses) {
 
 // In a blur line's fade, where its two sides share their cells, the row is
 // one cluster found from single-precision bounds instead of the general
-// path: not a pixel may differ, for any centre, ellipse or blur level.
-TEST(FrameFill, BlurFadeRowsChangeNoPixel) {
+// way (its joined sides): not a pixel may differ, for any centre, ellipse
+// or blur level.
+TEST(FrameFill, JoinedSidesShortcutChangesNoPixel) {
     const ShortcutFrame frames[] = {
         {"blur20", 960, 540, 500, 500, 0, 20, 480, 270},
         {"blur20_alpha_near_side", 960, 540, 400, 500, 50, 20, 60, 500},
@@ -360,16 +361,16 @@ TEST(FrameFill, BlurFadeRowsChangeNoPixel) {
     for (const ShortcutFrame& f : frames) {
         FillStats stats;
         const auto fast = FilledFrame(f, FillOptions{}, &stats);
-        const std::size_t joined = stats.fadeRowsJoined;
-        const auto general = FilledFrame(f, FillOptions{.fadeShortcut = false});
+        const std::size_t joined = stats.joinedSidesRows;
+        const auto general = FilledFrame(f, FillOptions{.joinedSidesShortcut = false});
         EXPECT_EQ(DifferingPixels(fast, general), 0u) << f.name;
-        EXPECT_GT(joined, 1000u) << f.name << ": the fades went the general way";
+        EXPECT_GT(joined, 1000u) << f.name << ": the joined sides went the general way";
     }
 }
 
-// Rows swept in bands on several threads give the very picture one thread
-// gives, however the rows fall to the threads: a run of rows that begins
-// in the middle of lines must find them under way.
+// Rows swept in batches on several threads give the very picture one thread
+// gives, however the rows fall to the threads: a batch that begins in the
+// middle of lines must find them under way.
 TEST(FrameFill, ThreadsChangeNoPixel) {
     const ShortcutFrame frames[] = {
         {"dense_blur1", 960, 540, 500, 500, 0, 1, 480, 270},
@@ -381,11 +382,11 @@ TEST(FrameFill, ThreadsChangeNoPixel) {
         FillStats stats;
         const auto one = FilledFrame(f, FillOptions{.threads = 1}, &stats);
         EXPECT_EQ(stats.threads, 1u) << f.name;
-        const std::size_t joined = stats.fadeRowsJoined;
+        const std::size_t joined = stats.joinedSidesRows;
         const auto several = FilledFrame(f, FillOptions{.threads = 5}, &stats);
         EXPECT_EQ(DifferingPixels(one, several), 0u) << f.name;
         EXPECT_GT(stats.threads, 1u) << f.name << ": swept on one thread";
-        EXPECT_EQ(stats.fadeRowsJoined, joined) << f.name << ": every thread's rows counted";
+        EXPECT_EQ(stats.joinedSidesRows, joined) << f.name << ": every thread's rows counted";
     }
 }
 
