@@ -103,6 +103,8 @@ inline std::uint32_t ColorWord(const EffectSettings& s) noexcept {
 // The jitter array: density, thickness, space, alpha, blur.
 inline constexpr int kJitterCount = 5;
 inline constexpr int kJitterPercentCount = 4;  // the first four feed the random source
+// kDensityJitter is the settings' densityJitter, which drives the angle
+// draw: it moves the lines' angles, never their number.
 enum JitterIndex : int {
     kDensityJitter = 0,
     kThicknessJitter = 1,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "fill_simd.h"
@@ -165,20 +166,18 @@ std::vector<double> SlicedCoverage(const std::vector<float>& lo, const std::vect
 // beyond them, with weights of both signs; the vector form and the plain one
 // agree with slicing, for piece counts that do and do not fill whole groups.
 TEST(CellCoverage, MatchesSlicedAreaInVectorAndPlainForm) {
-    RandomSource random(&Seed);
-    random.SetJitterRanges(100, 100, 100, 100);
-    random.Reseed();
+    std::mt19937 random(Seed());
+    auto fraction = [&random] { return static_cast<float>(random() % 101) / 100.0f; };  // in steps of 1/100
     for (int trial = 0; trial < 40; ++trial) {
         const std::size_t n = static_cast<std::size_t>(1 + trial % 11);
         const int cells = 1 + trial % 9;
         std::vector<float> lo(n), hi(n), h(n);
         for (std::size_t k = 0; k < n; ++k) {
-            const float a =
-                static_cast<float>(random.NextJitter(0)) / 100.0f * (static_cast<float>(cells) + 2.0f) - 1.0f;
-            const float width = k % 4 == 0 ? 0.0f : static_cast<float>(random.NextJitter(1)) / 100.0f * 3.0f;
+            const float a = fraction() * (static_cast<float>(cells) + 2.0f) - 1.0f;
+            const float width = k % 4 == 0 ? 0.0f : fraction() * 3.0f;
             lo[k] = a;
             hi[k] = a + width;
-            h[k] = (static_cast<float>(random.NextJitter(2)) - 50.0f) / 50.0f;
+            h[k] = (fraction() - 0.5f) * 2.0f;
         }
         const float base = 0.25f;
         const auto expected = SlicedCoverage(lo, hi, h, cells, base);
