@@ -236,7 +236,7 @@ void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* sums)
 
 #if QV_FILL_SSE2
 // A plain line's edge cells, four cells at a time: a cluster holds at most
-// one piece per side, so the pieces stay in registers. The sums are the
+// one piece per side, so the pieces stay in registers. The coverages are the
 // general way's, operation for operation. A piece across a side of the
 // picture needs splitting; then it returns false and the general way does
 // the cluster.
