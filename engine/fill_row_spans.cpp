@@ -109,7 +109,7 @@ Active RowSpans::MakeActive(std::uint32_t shapeIndex) const {
 JoinedSides RowSpans::MakeJoinedSides(std::uint32_t shapeIndex) const {
     const Shape& shape = lines_->shapes[shapeIndex];
     if (shape.members < 2 || shape.sidesLo >= shape.sidesHi)
-        return JoinedSides{};  // no fade, or sides unknown
+        return JoinedSides{};  // no gradation, or sides unknown
     const Family& l = shape.family[shape.left];
     const Family& r = shape.family[shape.right];
     const Family& third = shape.family[3 - shape.left - shape.right];

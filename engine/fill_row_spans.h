@@ -3,7 +3,7 @@
 // differences (a span); where its edges pass it leaves a cluster of cells
 // for the edge cells to fill exactly. Three ways find them: the line's two
 // sides in the rows it crosses whole (from single-precision bounds), a blur
-// line's joined sides (the rows of its fade where both sides share their
+// line's joined sides (the rows of its gradation where both sides share their
 // cells), and the general way from the families' bounds.
 #pragma once
 
@@ -39,7 +39,7 @@ struct alignas(16) Active {
 };
 
 // Where a blur shape's two sides may be joined into one cluster: the rows of
-// its fade (both sides' members begin one after another, so that neither
+// its gradation (both sides' members begin one after another, so that neither
 // side crosses every member's whole row) while the third family is away.
 // There the two sides' bounds are the chords of the general way, kept in
 // single precision like Active's.

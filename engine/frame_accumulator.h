@@ -33,10 +33,10 @@
 //   exact area coverage (fill_edge_cells), unless already opaque.
 // - piece: a member's part within one row; its area in the cells it crosses
 //   is exact (fill_edge_piece, frame_coverage).
-// - fade: the rows near a blur line's tips where its members begin one after
-//   another, so that neither side crosses every member's whole row.
-// - joined sides: the rows of a fade where the line's two sides share their
-//   cells and are one cluster, found from single-precision bounds
+// - gradation: the rows near a blur line's tips where its members begin one
+//   after another, so that neither side crosses every member's whole row.
+// - joined sides: the rows of a gradation where the line's two sides share
+//   their cells and are one cluster, found from single-precision bounds
 //   (fill::JoinedSides).
 // - hidden rows: rows where a line lies inside opaque neighbours and is
 //   skipped (fill_occlusion).

@@ -32,8 +32,9 @@ const Case kFrames[] = {
 };
 
 // Other shapes, small: thick sparse lines, stretch with alpha jitter, long
-// faint fades, and fades whose lines leave the picture at its sides, where a
-// line's sides fall into different clusters or out of the picture.
+// faint gradations, and gradations whose lines leave the picture at its
+// sides, where a line's sides fall into different clusters or out of the
+// picture.
 const Case kShapes[] = {
     {"sparse_wide", 160, 100, 10, 20, 300, 500, 0, 0},
     {"stretched_alpha", 160, 100, 300, 14, 80, 80, 30, 0},
@@ -60,7 +61,7 @@ TEST(Quality, FramesMatchTheSupersampledReference) {
 
 // Where the edges of different lines cross inside one pixel, coverage
 // composited line by line cannot know how the parts overlap; thick sparse
-// lines and stretched ones show it most. The fades themselves are exact.
+// lines and stretched ones show it most. The gradations themselves are exact.
 TEST(Quality, OtherShapesStayCloseToTheReference) {
     for (const Case& c : kShapes) {
         const Error e = Measure(c);
@@ -345,10 +346,10 @@ TEST(FrameFill, FarFieldCountsTheBlursTranslucentPasses) {
     EXPECT_LT(all, last - 16.0);
 }
 
-// In a blur line's fade, where its two sides share their cells, the row is
-// one cluster found from single-precision bounds instead of the general
-// way (its joined sides): not a pixel may differ, for any centre, ellipse
-// or blur level.
+// In a blur line's gradation, where its two sides share their cells, the
+// row is one cluster found from single-precision bounds instead of the
+// general way (its joined sides): not a pixel may differ, for any centre,
+// ellipse or blur level.
 TEST(FrameFill, JoinedSidesShortcutChangesNoPixel) {
     const ShortcutFrame frames[] = {
         {"blur20", 960, 540, 500, 500, 0, 20, 480, 270},
