@@ -26,7 +26,7 @@ public:
     // kDensityJitter draws from the angle range, the others from their own.
     std::int32_t NextJitter(JitterIndex k) noexcept;
 
-    // Not in the original operations: lets the renderer reproduce a picture.
+    // Lets the renderer and the page reproduce a picture from a given seed.
     void SeedWith(std::uint32_t seed) noexcept;
 
     std::uint32_t storedSeed = 0;
