@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 
+#include "effect_settings.h"
 #include "tick_source.h"
 #include "uniform_int.h"
 
@@ -22,9 +23,10 @@ public:
     void SetJitterRanges(const std::int32_t percent[4]) noexcept;
     void SetJitterRanges(std::int32_t density, std::int32_t thickness, std::int32_t space,
                          std::int32_t alpha) noexcept;
-    std::int32_t NextJitter(int k) noexcept;  // k: 0 angle, 1 thickness, 2 space, 3 alpha
+    // kDensityJitter draws from the angle range, the others from their own.
+    std::int32_t NextJitter(JitterIndex k) noexcept;
 
-    // Not in the original operations: lets the renderer reproduce a picture.
+    // Lets the renderer and the page reproduce a picture from a given seed.
     void SeedWith(std::uint32_t seed) noexcept;
 
     std::uint32_t storedSeed = 0;

@@ -90,7 +90,7 @@ TEST(FillWindows, AWindowIsTheWholeFrameThereAndNothingElse) {
         FrameAccumulator fill(p.surface);
         std::uint8_t constantAlpha = 0;
         RenderFrame(kReplaySelector, s, r, kW, kH, constantAlpha, fill);
-        const std::size_t wholeRows = fill.Stats().shapeRows;
+        const std::size_t wholeRows = fill.Stats().visitRows;
         for (const fill::Window& w : windows) {
             std::fill(p.pixels.begin(), p.pixels.end(), kUntouched);
             fill.FillOnly({&w, 1});
@@ -104,8 +104,8 @@ TEST(FillWindows, AWindowIsTheWholeFrameThereAndNothingElse) {
                 }
             }
             if (w.right - w.left <= 8) {
-                EXPECT_LT(fill.Stats().shapeRows, wholeRows / 8)
-                    << "a narrow column sweeps the lines crossing it";
+                EXPECT_LT(fill.Stats().visitRows, wholeRows / 8)
+                    << "a narrow column visits the shapes crossing it";
             }
         }
     }
