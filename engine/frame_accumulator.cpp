@@ -81,8 +81,20 @@ bool FrameAccumulator::TakeWindows() {
     return kept > 0;
 }
 
+void FrameAccumulator::RunBeforeFilling(SideJob job, void* context) {
+    sideJob_ = job;
+    sideContext_ = context;
+}
+
+void FrameAccumulator::RunSideJob() {
+    if (const SideJob job = std::exchange(sideJob_, nullptr)) job(sideContext_);
+}
+
 void FrameAccumulator::EndFrame() {
-    if (!TakeWindows() || !drawable_) return;
+    if (!TakeWindows() || !drawable_) {
+        RunSideJob();
+        return;
+    }
     const std::size_t pixels =
         static_cast<std::size_t>(surface_->width) * static_cast<std::size_t>(surface_->height);
     // Whatever the buffer holds beyond the picture is cleared as well.
@@ -91,6 +103,7 @@ void FrameAccumulator::EndFrame() {
                     surface_->byteSize - pixels * 4u);
     }
     if (!any_) {
+        RunSideJob();
         for (std::size_t i = 0; i < windowCount_; ++i) {
             const fill::Window& w = windows_[i];
             for (std::int32_t row = w.top; row < w.bottom; ++row) {
@@ -101,8 +114,39 @@ void FrameAccumulator::EndFrame() {
         return;
     }
     pixelTable_.SetColour(rgb_);
-    BuildShapes();
+    if (sideJob_ != nullptr && options_.threads != 1 && std::thread::hardware_concurrency() > 1) {
+        // The caller's job on a worker while this thread prepares the lines;
+        // a system that starts no worker leaves the job to the line below.
+        workers_.Run(
+            2,
+            [](void* self, unsigned worker) {
+                auto* frame = static_cast<FrameAccumulator*>(self);
+                worker == 0 ? frame->PrepareLines() : frame->RunSideJob();
+            },
+            this);
+    } else {
+        PrepareLines();
+    }
+    RunSideJob();
     Sweep();
+}
+
+void FrameAccumulator::PrepareLines() {
+    BuildShapes();
+    const std::int32_t width = surface_->width;
+    spans_.Prepare(lines_, width, options_.vectorCode, options_.joinedSidesShortcut);
+    // Finding the hidden rows visits every line; a few windows gain less
+    // from them than that costs.
+    if (wholePicture_) {
+        fill::FindHiddenRows(spans_.Actives(), hidden_);
+    } else {
+        hidden_.assign(lines_.shapes.size(), fill::HiddenRows{0, 0});
+    }
+    farField_.Clear();
+    if (options_.farFieldShortcut && haveCentre_ && lines_.shapes.size() >= 2) {
+        farField_.Find(lines_, centreX_, centreY_, width, surface_->height);
+    }
+    stats_.saturatedRadius = farField_.Radius();
 }
 
 // Passes of equal length whose lines keep their corners are the blur's
@@ -230,21 +274,6 @@ std::size_t FrameAccumulator::OpenClusters(ThreadScratch& scratch, const fill::C
 }
 
 void FrameAccumulator::Sweep() {
-    const std::int32_t width = surface_->width;
-    const std::int32_t height = surface_->height;
-    spans_.Prepare(lines_, width, options_.vectorCode, options_.joinedSidesShortcut);
-    // Finding the hidden rows visits every line; a few windows gain less
-    // from them than that costs.
-    if (wholePicture_) {
-        fill::FindHiddenRows(spans_.Actives(), hidden_);
-    } else {
-        hidden_.assign(lines_.shapes.size(), fill::HiddenRows{0, 0});
-    }
-    farField_.Clear();
-    if (options_.farFieldShortcut && haveCentre_ && lines_.shapes.size() >= 2) {
-        farField_.Find(lines_, centreX_, centreY_, width, height);
-    }
-    stats_.saturatedRadius = farField_.Radius();
     for (std::size_t w = 0; w < windowCount_; ++w) {
         window_ = windows_[w];
         PlanVisits();

@@ -129,6 +129,13 @@ public:
     // picture.
     void FillOnly(std::span<const fill::Window> windows);
 
+    using SideJob = void (*)(void* context);
+    // The next frame calls job(context) once before it writes a pixel: on a
+    // worker thread while this one prepares the lines, when the fill may use
+    // more than one, so that the caller's own work on the picture (a drag
+    // moves it) takes no time of its own.
+    void RunBeforeFilling(SideJob job, void* context);
+
     const FillStats& Stats() const noexcept { return stats_; }
 
 private:
@@ -147,6 +154,9 @@ private:
         std::size_t joinedSidesRows = 0;
     };
 
+    void RunSideJob();
+    // The shapes, their row spans, hidden rows and the far field.
+    void PrepareLines();
     void BuildShapes();
     // The windows of this frame, clipped to the picture; false when none is left.
     bool TakeWindows();
@@ -182,6 +192,8 @@ private:
     std::array<fill::Window, kMaxWindows> windows_{};
     std::size_t windowCount_ = 0;
     fill::Window window_;  // the one being swept
+    SideJob sideJob_ = nullptr;
+    void* sideContext_ = nullptr;
     std::vector<const Triangle*> memberOf_;
     std::vector<float> weightOf_;
 

@@ -46,6 +46,12 @@ void MovePixels(const Surface& s, std::int32_t dx, std::int32_t dy) {
     }
 }
 
+struct Move {
+    Surface surface;
+    std::int32_t dx, dy;
+    double seconds;  // it took
+};
+
 }  // namespace
 
 std::int32_t LargestDragMove(std::int32_t extent, const DragOptions& options) noexcept {
@@ -75,9 +81,6 @@ DragStats DragFrame(const EffectSettings& settings, RandomSource& random, Surfac
         return stats;
     }
     const std::int32_t width = surface.width, height = surface.height;
-    const auto start = std::chrono::steady_clock::now();
-    MovePixels(surface, moveX, moveY);
-    stats.moveSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     // The rows that came into view across the whole width, then the columns
     // of the rows between.
@@ -89,9 +92,19 @@ DragStats DragFrame(const EffectSettings& settings, RandomSource& random, Surfac
     stats.rows = std::abs(moveY);
     stats.columns = std::abs(moveX);
     FrameAccumulator& accumulator = scratch.AccumulatorFor(surface);
+    Move move{surface, moveX, moveY, 0.0};
+    accumulator.RunBeforeFilling(
+        [](void* context) {
+            Move& m = *static_cast<Move*>(context);
+            const auto start = std::chrono::steady_clock::now();
+            MovePixels(m.surface, m.dx, m.dy);
+            m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        },
+        &move);
     accumulator.FillOnly(windows);
     RenderFrame(kReplaySelector, settings, random, width, height, constantAlpha, accumulator,
                 scratch.directions_);
+    stats.moveSeconds = move.seconds;
     scratch.Remember(settings, random, surface);
     return stats;
 }

@@ -53,10 +53,11 @@ std::vector<std::uint32_t> Exact(const EffectSettings& s, int w, int h, RandomSo
     return p.pixels;
 }
 
-// A picture being dragged: the first frame exact, then drag frames.
+// A picture being dragged: the first frame exact, then drag frames, the
+// fill on `threads` threads (0: as many as the machine runs).
 struct Drag {
-    Drag(const EffectSettings& start, int w, int h)
-        : settings(start), picture(w, h), random(SourceFor(start)) {
+    Drag(const EffectSettings& start, int w, int h, unsigned threads = 1)
+        : settings(start), picture(w, h), random(SourceFor(start)), scratch(threads) {
         RenderFrame(kReplaySelector, settings, random, picture.surface, constantAlpha, scratch);
     }
     DragStats MoveBy(int dx, int dy) {
@@ -70,7 +71,7 @@ struct Drag {
     EffectSettings settings;
     Picture picture;
     RandomSource random;
-    FrameScratch scratch{1};
+    FrameScratch scratch;
     std::uint8_t constantAlpha = 0;
 };
 
@@ -142,11 +143,12 @@ void MoveAndCheck(Drag& drag, int dx, int dy) {
     }
 }
 
-// Towards each edge and corner, by one pixel and by 16.
+// Towards each edge and corner, by one pixel and by 16, the picture moved on
+// the caller's thread or beside it.
 TEST(DragFrame, MovesThePictureAndDrawsTheStripsThatComeIntoView) {
     constexpr int kW = 240, kH = 160;
-    for (const int blur : {0, 1, 20}) {
-        Drag drag(Settings(kW, kH, blur), kW, kH);
+    for (const auto& [blur, threads] : {std::pair{0, 1u}, {1, 1u}, {20, 1u}, {1, 0u}}) {
+        Drag drag(Settings(kW, kH, blur), kW, kH, threads);
         for (const int step : {1, 16}) {
             for (int dy = -1; dy <= 1; ++dy) {
                 for (int dx = -1; dx <= 1; ++dx) {
