@@ -1,7 +1,7 @@
 // The control panel, created once by start-up with the overlay as owner.
 #pragma once
 
-#include "../overlay/win32.h"
+#include "win32.h"
 
 namespace qv {
 

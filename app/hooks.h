@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "../overlay/win32.h"
+#include "win32.h"
 
 namespace qv {
 

@@ -21,7 +21,7 @@
 
 #include "../overlay/gdiplus_startup.h"
 #include "../overlay/layered_window.h"
-#include "../overlay/win32.h"
+#include "win32.h"
 #include "effect_settings.h"
 #include "hooks.h"
 #include "point_queue.h"

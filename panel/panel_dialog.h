@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "../overlay/win32.h"
+#include "win32.h"
 #include "panel_rules.h"
 
 namespace qv {
