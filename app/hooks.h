@@ -45,7 +45,8 @@ public:
 // waiting for the hooks. Windows silently removes a low-level hook whose
 // call waits past the LowLevelHooksTimeout (300 ms unless an administrator
 // changed it), and the gestures would stop without a word; so after a frame
-// that long, or nearly, both installed hooks are put back.
+// that long, or nearly, both installed hooks are put back. The overlay
+// tells every frame's length here.
 inline constexpr std::uint64_t kSlowFrameMs = 200;
 void RenewHooksAfterFrame(std::uint64_t frameMs) noexcept;
 

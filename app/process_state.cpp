@@ -10,6 +10,7 @@ KeyboardHook keyboardHook;
 MouseHook mouseHook;
 PointQueue pointQueue;
 GridLayerWindow overlayLayer;
+FrameScratch frameScratch;
 
 EffectSettings effectSettings;
 CRITICAL_SECTION queueLock;
@@ -17,5 +18,9 @@ HWND overlayWindow = nullptr;
 std::int32_t overlayVisible = 1;
 std::int32_t ctrlLatch = 0;
 HWND spaceTrackbar = nullptr;
+
+// References and a function only: constant-initialised, so no order either.
+constinit const OverlayParts overlayParts{overlayLayer, effectSettings, frameScratch,         overlayVisible,
+                                          pointQueue,   queueLock,      &RenewHooksAfterFrame};
 
 }  // namespace qv

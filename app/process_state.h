@@ -12,19 +12,25 @@
 //   3. mouseHook      as keyboardHook
 //   4. pointQueue     empty; frees its storage at exit
 //   5. overlayLayer   no window, no surface; its random source seeded from the tick count
+//   6. frameScratch   the fill's working memory, allocated by the first frame
 // The hooks and the surface are released by Cleanup before wWinMain
 // returns, never by a destructor. The plain values below are
 // constant-initialised and need no order.
+//
+// The overlay (overlay/) keeps nothing of its own: it works on these
+// objects through overlayParts.
 #pragma once
 
 #include <cstdint>
 
-#include "../overlay/gdiplus_startup.h"
-#include "../overlay/layered_window.h"
-#include "win32.h"
 #include "effect_settings.h"
+#include "frame_composer.h"
+#include "gdiplus_startup.h"
 #include "hooks.h"
+#include "layered_window.h"
+#include "overlay_window.h"
 #include "point_queue.h"
+#include "win32.h"
 
 namespace qv {
 
@@ -33,6 +39,7 @@ extern KeyboardHook keyboardHook;  // installed with KeyboardHookProc, renewed a
 extern MouseHook mouseHook;        // installed with MouseHookProc
 extern PointQueue pointQueue;      // only under queueLock
 extern GridLayerWindow overlayLayer;
+extern FrameScratch frameScratch;  // kept from frame to frame: a drag must not allocate per frame
 
 // The settings every frame is drawn from; start-up writes the defaults.
 extern EffectSettings effectSettings;
@@ -53,5 +60,8 @@ extern std::int32_t ctrlLatch;
 // The panel's space trackbar, which the wheel gesture moves; null until the
 // panel publishes it.
 extern HWND spaceTrackbar;
+
+// What the overlay window works on.
+extern const OverlayParts overlayParts;
 
 }  // namespace qv

@@ -73,8 +73,9 @@ int InitInstance(HINSTANCE instance, int showCommand) noexcept {
                                     kWindowClassName, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     overlayLayer.window = overlayWindow;
     if (overlayWindow == nullptr) return 0;
+    BindOverlayWindow(overlayWindow, overlayParts);
 
-    FitToDesktop();
+    FitToDesktop(overlayParts);
     SetWindowLongW(overlayWindow, GWL_EXSTYLE, GetWindowLongW(overlayWindow, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
     ShowWindow(overlayWindow, showCommand);
     overlayVisible = IsWindowVisible(overlayWindow) ? 1 : 0;
