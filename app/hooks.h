@@ -50,6 +50,10 @@ public:
 inline constexpr std::uint64_t kSlowFrameMs = 200;
 void RenewHooksAfterFrame(std::uint64_t frameMs) noexcept;
 
+// The panel's Reset: both hooks taken out, then put back, keyboard first;
+// what Install answers does not matter there.
+void ReinstallHooks() noexcept;
+
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM message, LPARAM record);
 LRESULT CALLBACK MouseHookProc(int code, WPARAM message, LPARAM record);
 

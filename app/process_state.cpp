@@ -17,10 +17,13 @@ CRITICAL_SECTION queueLock;
 HWND overlayWindow = nullptr;
 std::int32_t overlayVisible = 1;
 std::int32_t ctrlLatch = 0;
+TrackbarSlots trackbarSlots;
 HWND spaceTrackbar = nullptr;
 
-// References and a function only: constant-initialised, so no order either.
+// References and functions only: constant-initialised, so no order either.
 constinit const OverlayParts overlayParts{overlayLayer, effectSettings, frameScratch,         overlayVisible,
                                           pointQueue,   queueLock,      &RenewHooksAfterFrame};
+constinit const PanelParts panelParts{effectSettings, overlayLayer.random, trackbarSlots,
+                                      overlayWindow,  spaceTrackbar,       &ReinstallHooks};
 
 }  // namespace qv

@@ -1,8 +1,8 @@
-// Process-wide state of the Windows program. One thread does everything,
-// so none of this needs a lock except the cursor queue, which the hooks
-// and the overlay window share under queueLock. (The fill sweeps a frame's
-// rows on worker threads of its own, inside RenderFrame; they touch
-// nothing here.)
+// Process-wide state of the Windows program, all of it, in one place. One
+// thread does everything, so none of this needs a lock except the cursor
+// queue, which the hooks and the overlay window share under queueLock. (The
+// fill sweeps a frame's rows on worker threads of its own, inside
+// RenderFrame; they touch nothing here.)
 //
 // The objects with constructors are defined in process_state.cpp, in this
 // order, and are therefore built in this order before wWinMain runs and
@@ -17,8 +17,8 @@
 // returns, never by a destructor. The plain values below are
 // constant-initialised and need no order.
 //
-// The overlay (overlay/) keeps nothing of its own: it works on these
-// objects through overlayParts.
+// The overlay (overlay/) and the panel (panel/) keep nothing of their own:
+// they work on these objects through overlayParts and panelParts.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +29,7 @@
 #include "hooks.h"
 #include "layered_window.h"
 #include "overlay_window.h"
+#include "panel_dialog.h"
 #include "point_queue.h"
 #include "win32.h"
 
@@ -57,11 +58,13 @@ extern std::int32_t overlayVisible;
 // 1 from a handled left-Ctrl key-down until its key-up.
 extern std::int32_t ctrlLatch;
 
-// The panel's space trackbar, which the wheel gesture moves; null until the
-// panel publishes it.
+// The panel's slot table, and its space trackbar, which the wheel gesture
+// moves; null until the panel has initialised.
+extern TrackbarSlots trackbarSlots;
 extern HWND spaceTrackbar;
 
-// What the overlay window works on.
+// What the overlay window and the panel work on.
 extern const OverlayParts overlayParts;
+extern const PanelParts panelParts;
 
 }  // namespace qv

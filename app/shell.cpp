@@ -2,10 +2,10 @@
 
 #include <imm.h>
 
-#include "control_panel.h"
 #include "effect_settings.h"
 #include "layered_window.h"
 #include "overlay_window.h"
+#include "panel_dialog.h"
 #include "process_state.h"
 
 namespace qv {
@@ -80,7 +80,9 @@ int InitInstance(HINSTANCE instance, int showCommand) noexcept {
     ShowWindow(overlayWindow, showCommand);
     overlayVisible = IsWindowVisible(overlayWindow) ? 1 : 0;
 
-    CreateControlPanel(overlayWindow);
+    // Nobody keeps the handle, and a panel that cannot be made leaves the
+    // program running on its gestures.
+    CreateControlPanel(overlayWindow, panelParts);
 
     keyboardHook.Install(&KeyboardHookProc);
     mouseHook.Install(&MouseHookProc);

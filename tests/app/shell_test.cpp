@@ -96,6 +96,21 @@ TEST(Hooks, OnlyASlowFrameRenewsTheInstalledHooks) {
     mouseHook.Uninstall();
 }
 
+// The panel's Reset, through the parts the program hands the panel: both
+// hooks end up installed afresh, whether or not the system dropped one.
+TEST(Hooks, PanelResetPutsBothHooksBack) {
+    ASSERT_NE(panelParts.reinstallHooks, nullptr);
+    panelParts.reinstallHooks();
+    ASSERT_NE(keyboardHook.handle, nullptr) << "hooks not installed are installed";
+    ASSERT_NE(mouseHook.handle, nullptr);
+    ASSERT_TRUE(UnhookWindowsHookEx(keyboardHook.handle));  // what the system does to a hook that timed out
+    panelParts.reinstallHooks();
+    ASSERT_NE(keyboardHook.handle, nullptr);
+    EXPECT_TRUE(UnhookWindowsHookEx(keyboardHook.handle)) << "a live hook again";
+    keyboardHook.handle = nullptr;
+    mouseHook.Uninstall();
+}
+
 TEST(Hooks, LeftCtrlPressQueuesTheCursorOncePerPress) {
     test::OverlayForTest();
     test::CountPosted(0);
