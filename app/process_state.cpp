@@ -21,9 +21,22 @@ TrackbarSlots trackbarSlots;
 HWND spaceTrackbar = nullptr;
 
 // References and functions only: constant-initialised, so no order either.
-constinit const OverlayParts overlayParts{overlayLayer, effectSettings, frameScratch,         overlayVisible,
-                                          pointQueue,   queueLock,      &RenewHooksAfterFrame};
-constinit const PanelParts panelParts{effectSettings, overlayLayer.random, trackbarSlots,
-                                      overlayWindow,  spaceTrackbar,       &ReinstallHooks};
+constinit const OverlayParts overlayParts{
+    .layer = overlayLayer,
+    .settings = effectSettings,
+    .scratch = frameScratch,
+    .visible = overlayVisible,
+    .points = pointQueue,
+    .pointsLock = queueLock,
+    .frameDrawn = &RenewHooksAfterFrame,
+};
+constinit const PanelParts panelParts{
+    .settings = effectSettings,
+    .random = overlayLayer.random,
+    .slots = trackbarSlots,
+    .overlayWindow = overlayWindow,
+    .spaceTrackbar = spaceTrackbar,
+    .reinstallHooks = &ReinstallHooks,
+};
 
 }  // namespace qv
