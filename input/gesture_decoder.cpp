@@ -6,7 +6,7 @@ namespace qv {
 
 KeyDecision DecodeKeyEvent(KeyEvent event, bool leftCtrlDown, std::int32_t ctrlLatch) noexcept {
     if (event.message == kMsgKeyUp) {
-        if (event.virtualKey == kVkLControl) return {Gesture::kNone, 0};
+        if (event.virtualKey == kVkLControl) return {Gesture::kCenterRests, 0};
         if (event.virtualKey == kVkLMenu && leftCtrlDown) return {Gesture::kToggleOverlay, ctrlLatch};
     } else if (event.message == kMsgKeyDown) {
         if (event.virtualKey == kVkLShift && leftCtrlDown) return {Gesture::kNewPattern, ctrlLatch};
@@ -39,6 +39,7 @@ GestureMessage MessageFor(Gesture gesture) noexcept {
         case Gesture::kNewPattern: return {WM_APP_HOTKEY, kVkLShift};
         case Gesture::kToggleOverlay: return {WM_APP_HOTKEY, kVkLMenu};
         case Gesture::kSpaceWheel: return {WM_APP_REDRAW, 0};
+        case Gesture::kCenterRests: return {WM_APP_CENTER_RESTS, 0};
         case Gesture::kNone: break;
     }
     return {0, 0};

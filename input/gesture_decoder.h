@@ -9,6 +9,8 @@
 //   left Shift pressed while left Ctrl is down        -> new pattern (auto-repeats)
 //   left Alt released while left Ctrl is down         -> show or hide the overlay
 //   wheel turned while left Ctrl is down              -> space grows or shrinks
+//   left Ctrl released                                -> the centre rests: the exact
+//                                                        frame follows the drag's frames
 // No event is ever swallowed: the caller always passes the event on.
 #pragma once
 
@@ -25,7 +27,13 @@ enum class Gesture : std::uint8_t {
     kNewPattern,      // post WM_APP_HOTKEY with kVkLShift
     kToggleOverlay,   // post WM_APP_HOTKEY with kVkLMenu
     kSpaceWheel,      // store the new space, move the space slider, post WM_APP_REDRAW
+    kCenterRests,     // post WM_APP_CENTER_RESTS
 };
+
+// While the centre is dragged its frames are made from the frame before,
+// close to the exact frame but not always the same; the exact frame follows
+// when left Ctrl is released, or this long after the last move.
+inline constexpr std::uint32_t kCenterRestMs = 150;
 
 // A keyboard event as a low-level hook reports it.
 struct KeyEvent {

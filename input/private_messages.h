@@ -12,6 +12,7 @@ namespace qv {
 inline constexpr std::uint32_t WM_APP_HOTKEY = 0x8000;       // wParam: kVkLShift new pattern, kVkLMenu show/hide
 inline constexpr std::uint32_t WM_APP_REDRAW = 0x8001;       // redraw, same pattern
 inline constexpr std::uint32_t WM_APP_MOVE_CENTER = 0x8002;  // centre to the newest queued point, same pattern
+inline constexpr std::uint32_t WM_APP_CENTER_RESTS = 0x8003; // left Ctrl released: the exact frame follows a drag
 
 // Sent by the panel to itself.
 inline constexpr std::uint32_t WM_APP_PARAM_LABELS = 0x8020;

@@ -29,9 +29,9 @@ TEST(KeyGestures, LeftCtrlPressMovesCentreOnceUntilReleased) {
     d = Key(kMsgKeyDown, kVkLControl, true, d.ctrlLatch);
     EXPECT_EQ(d.gesture, Gesture::kNone);
     EXPECT_EQ(d.ctrlLatch, 1);
-    // Key-up clears the latch; the next press moves again.
+    // Key-up clears the latch, and the centre rests; the next press moves again.
     d = Key(kMsgKeyUp, kVkLControl, false, d.ctrlLatch);
-    EXPECT_EQ(d.gesture, Gesture::kNone);
+    EXPECT_EQ(d.gesture, Gesture::kCenterRests);
     EXPECT_EQ(d.ctrlLatch, 0);
     d = Key(kMsgKeyDown, kVkLControl, true, d.ctrlLatch);
     EXPECT_EQ(d.gesture, Gesture::kCenterToCursor);
@@ -129,6 +129,7 @@ TEST(GestureMessages, EachGestureAsksForItsMessage) {
     EXPECT_EQ(MessageFor(Gesture::kToggleOverlay).message, WM_APP_HOTKEY);
     EXPECT_EQ(MessageFor(Gesture::kToggleOverlay).wParam, kVkLMenu);
     EXPECT_EQ(MessageFor(Gesture::kSpaceWheel).message, WM_APP_REDRAW);
+    EXPECT_EQ(MessageFor(Gesture::kCenterRests).message, WM_APP_CENTER_RESTS);
     EXPECT_EQ(MessageFor(Gesture::kNone).message, 0u);
 }
 
