@@ -52,6 +52,9 @@ public:
     ~GridLayerWindow() override = default;
 
     RandomSource random{&TickCount};
+    // The surface holds a drag's frame, made from the frame before; the
+    // exact frame follows when the centre rests.
+    bool dragShown = false;
 };
 
 // Makes the DIB section and its memory DC. Always returns 1; when a step

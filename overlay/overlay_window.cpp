@@ -1,10 +1,13 @@
 #include "overlay_window.h"
 
+#include "frame_drag.h"
 #include "gesture_decoder.h"
 #include "private_messages.h"
 
 namespace qv {
 namespace {
+
+constexpr UINT_PTR kRestTimer = 1;  // the overlay window's one timer
 
 const OverlayParts* PartsOf(HWND window) noexcept {
     return reinterpret_cast<const OverlayParts*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -28,8 +31,21 @@ LRESULT MoveCenter(const OverlayParts& parts) noexcept {
     // still producing it before spending a frame.
     if (drained.count > 1) Sleep(0);
     if (drained.count == 0) return 0;
-    RedrawOverlay(parts, kReplaySelector);
+    DragOverlay(parts);
     return 0;
+}
+
+// The exact frame after a drag's frames.
+void CenterRests(const OverlayParts& parts, HWND window) noexcept {
+    KillTimer(window, kRestTimer);
+    if (parts.layer.dragShown) RedrawOverlay(parts, kReplaySelector);
+}
+
+void PresentAndReport(const OverlayParts& parts, ULONGLONG started) noexcept {
+    HDC screenDC = GetDC(nullptr);
+    parts.layer.Present(screenDC);
+    ReleaseDC(nullptr, screenDC);
+    if (parts.frameDrawn != nullptr) parts.frameDrawn(GetTickCount64() - started);
 }
 
 // The private messages, once the window has its parts.
@@ -43,6 +59,8 @@ LRESULT HandlePrivateMessage(const OverlayParts& parts, HWND window, UINT messag
         RedrawOverlay(parts, kReplaySelector);
     } else if (message == WM_APP_MOVE_CENTER) {
         return MoveCenter(parts);
+    } else if (message == WM_APP_CENTER_RESTS) {
+        CenterRests(parts, window);
     }
     return 0;
 }
@@ -58,10 +76,19 @@ void RedrawOverlay(const OverlayParts& parts, std::int32_t selector) noexcept {
     GridLayerWindow& layer = parts.layer;
     Surface view = layer.surface.View();
     RenderFrame(selector, parts.settings, layer.random, view, layer.constantAlpha, parts.scratch);
-    HDC screenDC = GetDC(nullptr);
-    layer.Present(screenDC);
-    ReleaseDC(nullptr, screenDC);
-    if (parts.frameDrawn != nullptr) parts.frameDrawn(GetTickCount64() - started);
+    layer.dragShown = false;
+    PresentAndReport(parts, started);
+}
+
+void DragOverlay(const OverlayParts& parts) noexcept {
+    const ULONGLONG started = GetTickCount64();
+    GridLayerWindow& layer = parts.layer;
+    Surface view = layer.surface.View();
+    const DragStats drag = DragFrame(parts.settings, layer.random, view, layer.constantAlpha, parts.scratch);
+    layer.dragShown = !drag.wholeFrame;
+    // Each move puts the rest off again.
+    if (layer.dragShown) SetTimer(layer.window, kRestTimer, kCenterRestMs, nullptr);
+    PresentAndReport(parts, started);
 }
 
 void FitToDesktop(const OverlayParts& parts) noexcept {
@@ -109,10 +136,19 @@ LRESULT CALLBACK OverlayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DISPLAYCHANGE:
             if (const OverlayParts* parts = PartsOf(window)) FitToDesktop(*parts);
             return 1;
+        case WM_TIMER:
+            if (wParam != kRestTimer) break;
+            if (const OverlayParts* parts = PartsOf(window)) {
+                CenterRests(*parts, window);
+            } else {
+                KillTimer(window, kRestTimer);
+            }
+            return 0;
         default:
             break;
     }
-    if (message == WM_APP_HOTKEY || message == WM_APP_REDRAW || message == WM_APP_MOVE_CENTER) {
+    if (message == WM_APP_HOTKEY || message == WM_APP_REDRAW || message == WM_APP_MOVE_CENTER ||
+        message == WM_APP_CENTER_RESTS) {
         const OverlayParts* parts = PartsOf(window);
         return parts != nullptr ? HandlePrivateMessage(*parts, window, message, wParam) : 0;
     }

@@ -43,6 +43,13 @@ void FitToDesktop(const OverlayParts& parts) noexcept;
 // then presented through a screen DC taken for the call.
 void RedrawOverlay(const OverlayParts& parts, std::int32_t selector) noexcept;
 
+// The frame of a moved centre, made from the frame before where it can
+// (DragFrame), then presented. Such a frame is close to the exact one but
+// not always the same, so the exact frame follows when the centre rests:
+// WM_APP_CENTER_RESTS, or the window's rest timer kCenterRestMs after the
+// last move.
+void DragOverlay(const OverlayParts& parts) noexcept;
+
 LRESULT CALLBACK OverlayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace qv
