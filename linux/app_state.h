@@ -45,6 +45,11 @@ struct OverlayLayer {
 
     std::uint64_t frames = 0;       // frames composed
     std::uint64_t newPatterns = 0;  // frames with a fresh seed
+    std::uint64_t dragFrames = 0;   // frames made from the frame before
+    // The picture is a drag's frame; the exact frame follows when the
+    // centre rests (left Ctrl released, or restTimer).
+    bool dragShown = false;
+    guint restTimer = 0;
 };
 
 // The raw XInput2 stream on the root window and what it has told so far.
@@ -64,6 +69,7 @@ struct RawInput {
     bool movePending = false;
     bool newPatternPending = false;
     bool redrawPending = false;
+    bool restPending = false;  // left Ctrl was released
     guint flushIdle = 0;
 };
 

@@ -8,6 +8,7 @@
 #include "app_state.h"
 #include "desk.h"
 #include "frame_composer.h"
+#include "frame_drag.h"
 #include "gesture_decoder.h"
 #include "panel_window.h"
 #include "single_instance.h"
@@ -179,6 +180,21 @@ void OnScreenChanged(GdkScreen*, gpointer) {
     if (!refitIdle) refitIdle = g_idle_add(OnRefit, nullptr);
 }
 
+// A frame is composed: the picture is repainted and the state published.
+void Shown() {
+    if (overlayLayer.image) cairo_surface_mark_dirty(overlayLayer.image);
+    ++overlayLayer.frames;
+    gtk_widget_queue_draw(overlayLayer.window);
+    KeepOverlayBelowPanel();
+    SchedulePublishState();
+}
+
+gboolean OnRest(gpointer) {
+    overlayLayer.restTimer = 0;
+    if (overlayLayer.dragShown) Redraw(kReplaySelector);
+    return G_SOURCE_REMOVE;
+}
+
 }  // namespace
 
 bool CreateOverlay() {
@@ -227,12 +243,29 @@ void Redraw(std::int32_t selector) {
     if (overlayLayer.image) cairo_surface_flush(overlayLayer.image);
     RenderFrame(selector, settings, overlayLayer.random, overlayLayer.surface, overlayLayer.constantAlpha,
                 overlayLayer.scratch);
-    if (overlayLayer.image) cairo_surface_mark_dirty(overlayLayer.image);
-    ++overlayLayer.frames;
+    overlayLayer.dragShown = false;
+    Shown();
     if (selector != kReplaySelector) ++overlayLayer.newPatterns;
-    gtk_widget_queue_draw(overlayLayer.window);
-    KeepOverlayBelowPanel();
-    SchedulePublishState();
+}
+
+void DragRedraw() {
+    if (overlayLayer.image) cairo_surface_flush(overlayLayer.image);
+    const DragStats drag = DragFrame(settings, overlayLayer.random, overlayLayer.surface,
+                                     overlayLayer.constantAlpha, overlayLayer.scratch);
+    overlayLayer.dragShown = !drag.wholeFrame;
+    if (overlayLayer.dragShown) {
+        ++overlayLayer.dragFrames;
+        // Each move puts the rest off again.
+        if (overlayLayer.restTimer) g_source_remove(overlayLayer.restTimer);
+        overlayLayer.restTimer = g_timeout_add(kCenterRestMs, OnRest, nullptr);
+    }
+    Shown();
+}
+
+void CenterRests() {
+    if (overlayLayer.restTimer) g_source_remove(overlayLayer.restTimer);
+    overlayLayer.restTimer = 0;
+    if (overlayLayer.dragShown) Redraw(kReplaySelector);
 }
 
 void ToggleOverlay() {

@@ -19,6 +19,15 @@ void FitToDesktop();
 // shows it. Returns after the frame is composed.
 void Redraw(std::int32_t selector);
 
+// The frame of a moved centre, made from the frame before where it can
+// (DragFrame), and shown. Such a frame is close to the exact one but not
+// always the same, so the exact frame follows when the centre rests:
+// CenterRests, or kCenterRestMs after the last move.
+void DragRedraw();
+
+// Left Ctrl was released: the exact frame, if a drag's frame is shown.
+void CenterRests();
+
 // Shows the overlay for the first time, or explains why it stays hidden.
 void ShowOverlayAtStart();
 

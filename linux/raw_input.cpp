@@ -6,6 +6,7 @@
 #include <gdk/gdkx.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "app_state.h"
 #include "frame_composer.h"
@@ -66,6 +67,7 @@ void SelectRawEvents(Display* x, bool on) {
 
 gboolean OnFlush(gpointer) {
     rawInput.flushIdle = 0;
+    bool moved = false;
     if (rawInput.movePending) {
         rawInput.movePending = false;
         Display* x = rawInput.xdisplay;
@@ -75,16 +77,23 @@ gboolean OnFlush(gpointer) {
         if (XQueryPointer(x, DefaultRootWindow(x), &root, &child, &rootX, &rootY, &winX, &winY, &mods)) {
             settings.centerX = rootX;
             settings.centerY = rootY;
-            rawInput.redrawPending = true;
+            moved = true;
         }
     }
+    // A move alone is a drag's frame; with anything else, or with the
+    // release of left Ctrl in the same burst, the exact frame.
+    const bool rests = std::exchange(rawInput.restPending, false);
     if (rawInput.newPatternPending) {
         rawInput.newPatternPending = false;
         rawInput.redrawPending = false;
         Redraw(kNewPatternSelector);
-    } else if (rawInput.redrawPending) {
+    } else if (rawInput.redrawPending || (moved && rests)) {
         rawInput.redrawPending = false;
         Redraw(kReplaySelector);
+    } else if (moved) {
+        DragRedraw();
+    } else if (rests) {
+        CenterRests();
     }
     return G_SOURCE_REMOVE;
 }
@@ -109,6 +118,11 @@ void Act(Gesture gesture, std::uint16_t space) {
             settings.space = space;
             MoveSpaceTrackbar(space);
             rawInput.redrawPending = true;
+            ScheduleFlush();
+            break;
+        case Gesture::kCenterRests:
+            // After the moves of the same burst.
+            rawInput.restPending = true;
             ScheduleFlush();
             break;
         case Gesture::kNone: break;

@@ -67,6 +67,7 @@ void PublishState() {
         r.Add("overlayWindow", static_cast<std::int64_t>(gdk_x11_window_get_xid(w)));
     r.Add("frames", static_cast<std::int64_t>(overlayLayer.frames));
     r.Add("newPatterns", static_cast<std::int64_t>(overlayLayer.newPatterns));
+    r.Add("dragFrames", static_cast<std::int64_t>(overlayLayer.dragFrames));
     r.Add("ctrlLatch", rawInput.ctrlLatch);
     r.Add("rawInput", rawInput.xiOpcode >= 0 ? 1 : 0);
     r.Add("repeat", rawInput.repeatEnabled ? 1 : 0);

@@ -293,6 +293,11 @@ protected:
         EXPECT_TRUE(WaitFor(active)) << "the panel did not get the focus";
     }
 
+    // The screen, but for the panel and its shadow, against the headless
+    // renderer's picture for the state's size and centre with `flags`, over
+    // the white background. Nothing is compared without the renderer.
+    void ExpectScreenIsTheRenderers(const State& s, const std::string& flags);
+
     Display* display_ = nullptr;
     std::unique_ptr<XInjector> inject_;
     Window background_ = 0;
@@ -325,6 +330,53 @@ inline Image LoadPng(const std::string& path) {
     }
     cairo_surface_destroy(s);
     return img;
+}
+
+inline void E2e::ExpectScreenIsTheRenderers(const State& s, const std::string& flags) {
+    const std::string render = QV_RENDER_PATH;
+    if (render.empty()) return;
+    const std::string shot = OutDir() + "/linux-screen.png";
+    const std::string ref = OutDir() + "/linux-reference.png";
+    ASSERT_EQ(std::system(("import -window root " + shot).c_str()), 0);
+    const std::string cmd = render + " --size " + std::to_string(width_) + "x" + std::to_string(height_) +
+                            " --center " + Text(s, "centerX") + "," + Text(s, "centerY") + flags + " -o " + ref;
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+
+    const Image screen = LoadPng(shot), lines = LoadPng(ref);
+    ASSERT_EQ(screen.width, width_);
+    ASSERT_EQ(lines.width, width_);
+    ASSERT_EQ(lines.height, screen.height);
+    const Rect panel = RectOf(s, "panelRect");
+    constexpr int kShadow = 24;  // a compositing manager's shadow around the panel's frame
+    long compared = 0, off = 0;
+    int worst = 0;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            if (x >= panel.x - kShadow && x < panel.x + panel.w + kShadow && y >= panel.y - kShadow &&
+                y < panel.y + panel.h + kShadow)
+                continue;
+            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
+            const std::uint32_t l = lines.pixels[i], p = screen.pixels[i];
+            const int a = static_cast<int>(l >> 24);
+            int diff = 0;
+            for (int shift = 0; shift <= 16; shift += 8) {
+                // The premultiplied lines over the white background.
+                const int expected = static_cast<int>((l >> shift) & 0xFF) + (255 - a);
+                const int got = static_cast<int>((p >> shift) & 0xFF);
+                diff = std::max(diff, std::abs(expected - got));
+            }
+            ++compared;
+            worst = std::max(worst, diff);
+            if (diff > 2) ++off;
+        }
+    RecordProperty("worst_channel_difference", worst);
+    RecordProperty("pixels_off_by_more_than_2", static_cast<int>(off));
+    std::printf("compared %ld pixels: worst channel difference %d, %ld pixels off by more than 2\n", compared,
+                worst, off);
+    // The compositor blends in 8 bits; nothing else may differ.
+    EXPECT_LE(worst, 2);
+    EXPECT_EQ(off, 0);
+    EXPECT_GT(compared, static_cast<long>(width_) * height_ / 2);
 }
 
 }  // namespace qv::e2e
