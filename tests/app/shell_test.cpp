@@ -134,6 +134,7 @@ TEST(Hooks, LeftCtrlPressQueuesTheCursorOncePerPress) {
 
     Key(HC_ACTION, WM_KEYUP, VK_LCONTROL);
     EXPECT_EQ(ctrlLatch, 0);
+    EXPECT_EQ(test::CountPosted(WM_APP_CENTER_RESTS), 1) << "the release lets the exact frame follow a drag";
     Key(HC_ACTION + 1, WM_KEYDOWN, VK_LCONTROL);  // not an action: not examined
     EXPECT_EQ(ctrlLatch, 0);
     EXPECT_EQ(test::CountPosted(0), 0);

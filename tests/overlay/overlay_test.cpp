@@ -5,6 +5,7 @@
 #include "counting_allocator.h"
 #include "frame_composer.h"
 #include "gdiplus_startup.h"
+#include "gesture_decoder.h"
 #include "layered_window.h"
 #include "private_messages.h"
 #include "win_test_env.h"
@@ -130,6 +131,39 @@ TEST(OverlayWindow, MoveCentreTakesTheNewestPointAndDrawsOnce) {
     // the old centre of the desktop now has lines near it.
     const auto* p = static_cast<const std::uint32_t*>(o.layer.surface.bits);
     EXPECT_EQ(p[60 * o.layer.surface.width + 50], 0u);
+}
+
+// A moved centre is drawn from the frame before; the exact frame follows
+// when the centre rests: at once on WM_APP_CENTER_RESTS, or from the
+// window's timer once no move has come for a while.
+TEST(OverlayWindow, TheExactFrameFollowsWhenTheCentreRests) {
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    HWND w = o.window;
+    SendMessageW(w, WM_APP_REDRAW, 0, 0);
+    EXPECT_FALSE(o.layer.dragShown);
+    for (const bool byMessage : {true, false}) {
+        EnterCriticalSection(&o.pointsLock);
+        o.points.Append({o.settings.centerX + 8, o.settings.centerY + 5});
+        LeaveCriticalSection(&o.pointsLock);
+        SendMessageW(w, WM_APP_MOVE_CENTER, 0, 0);
+        ASSERT_TRUE(o.layer.dragShown) << "a small move is drawn from the frame before";
+        const std::size_t told = test::FramesTold();
+        if (byMessage) {
+            SendMessageW(w, WM_APP_CENTER_RESTS, 0, 0);
+        } else {
+            const DWORD until = GetTickCount() + 4 * kCenterRestMs;
+            MSG m;
+            while (o.layer.dragShown && GetTickCount() < until) {
+                while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+                Sleep(10);
+            }
+        }
+        EXPECT_FALSE(o.layer.dragShown) << (byMessage ? "the message" : "the timer");
+        EXPECT_EQ(test::FramesTold(), told + 1) << "one exact frame";
+    }
+    const std::size_t told = test::FramesTold();
+    SendMessageW(w, WM_APP_CENTER_RESTS, 0, 0);
+    EXPECT_EQ(test::FramesTold(), told) << "at rest already: nothing to draw";
 }
 
 // A drag redraws once per mouse event: after the first frame, frames reuse
