@@ -6,10 +6,12 @@
 #include <gdk/gdkx.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "app_state.h"
 #include "frame_composer.h"
 #include "gesture_decoder.h"
+#include "monitors.h"
 #include "overlay.h"
 #include "panel_window.h"
 #include "single_instance.h"
@@ -66,18 +68,21 @@ void SelectRawEvents(Display* x, bool on) {
 
 gboolean OnFlush(gpointer) {
     rawInput.flushIdle = 0;
+    const std::optional<ScreenPoint> pointer = QueryPointer();
     if (rawInput.movePending) {
         rawInput.movePending = false;
-        Display* x = rawInput.xdisplay;
-        Window root = 0, child = 0;
-        int rootX = 0, rootY = 0, winX = 0, winY = 0;
-        unsigned mods = 0;
-        if (XQueryPointer(x, DefaultRootWindow(x), &root, &child, &rootX, &rootY, &winX, &winY, &mods)) {
-            settings.centerX = rootX;
-            settings.centerY = rootY;
+        if (pointer) {
+            FollowGesture(GestureReach::kCenterToPointer, *pointer);
+            const ScreenPoint center = ToSurface(*pointer, overlayLayer.monitor.rect);
+            settings.centerX = center.x;
+            settings.centerY = center.y;
             rawInput.redrawPending = true;
         }
     }
+    // The wheel and a new pattern act on the pointer's monitor too (after a
+    // drag the overlay is there already).
+    if (pointer && (rawInput.newPatternPending || rawInput.redrawPending))
+        FollowGesture(GestureReach::kInPlace, *pointer);
     if (rawInput.newPatternPending) {
         rawInput.newPatternPending = false;
         rawInput.redrawPending = false;
