@@ -35,13 +35,20 @@ std::optional<Monitors> ReadMonitors(Display* d) {
 }
 
 // RandR announces a monitor defined or removed by a client only with the
-// next change of the screen's configuration: the primary output set again,
-// as a desktop's display settings would.
+// next change of the screen's configuration: the primary output changed and
+// set back, as a desktop's display settings would.
 void AnnounceDisplayChange(Display* d) {
     const Window root = DefaultRootWindow(d);
-    const RROutput primary = XRRGetOutputPrimary(d, root);
-    XRRSetOutputPrimary(d, root, None);
-    XRRSetOutputPrimary(d, root, primary);
+    const RROutput was = XRRGetOutputPrimary(d, root);
+    RROutput other = None;
+    if (was == None) {
+        if (XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root)) {
+            if (res->noutput > 0) other = res->outputs[0];
+            XRRFreeScreenResources(res);
+        }
+    }
+    XRRSetOutputPrimary(d, root, other);
+    XRRSetOutputPrimary(d, root, was);
     XSync(d, False);
 }
 
