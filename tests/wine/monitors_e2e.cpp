@@ -1,0 +1,101 @@
+// quorvane.exe on a desktop of two monitors, under Wine on Xephyr with
+// Xinerama (scripts/test-wine's two-monitor run: 1280x720 and 1024x768 right
+// of it, which Wine reports as two monitors): the overlay starts on the
+// first monitor only, with the panel in that monitor's corner.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "panel_e2e_support.h"
+#include "panel_ids.h"
+
+namespace qv::e2e {
+namespace {
+
+constexpr int kProbe = 20;  // half the side of a square probed around a point
+
+BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info)) {
+        auto* monitors = reinterpret_cast<std::vector<MONITORINFO>*>(list);
+        // The primary first.
+        if (info.dwFlags & MONITORINFOF_PRIMARY)
+            monitors->insert(monitors->begin(), info);
+        else
+            monitors->push_back(info);
+    }
+    return TRUE;
+}
+
+std::vector<MONITORINFO> Monitors() {
+    std::vector<MONITORINFO> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
+bool Same(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+class TwoMonitorsE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::vector<MONITORINFO> monitors = Monitors();
+        ASSERT_EQ(monitors.size(), 2u) << "this run needs Wine to report two monitors";
+        first = monitors[0].rcMonitor;
+        second = monitors[1].rcMonitor;
+        screen = RECT{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+        screen.right = screen.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        screen.bottom = screen.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+        SetCursorPos(first.left + 5, first.top + 5);
+        program = std::make_unique<RunningProgram>(QuorvanePath());
+        ASSERT_TRUE(program->Started()) << "quorvane.exe did not show its overlay and panel";
+        background = program->Background(screen);
+    }
+
+    RECT OverlayRect() const {
+        RECT r{};
+        GetWindowRect(program->Overlay(), &r);
+        return r;
+    }
+
+    // A rectangle of the virtual screen in the shot's pixels.
+    RECT InShot(const RECT& r) const {
+        return RECT{r.left - screen.left, r.top - screen.top, r.right - screen.left, r.bottom - screen.top};
+    }
+
+    long Lines(const Screenshot& shot, const RECT& region) const {
+        RECT panel = program->PanelRect();
+        return CountMarked(shot, background, InShot(region), InShot(panel));
+    }
+
+    long LinesAround(const Screenshot& shot, POINT p) const {
+        return Lines(shot, RECT{p.x - kProbe, p.y - kProbe, p.x + kProbe, p.y + kProbe});
+    }
+
+    // The lines on one monitor only, with the empty centre at `centre`.
+    void ExpectPicture(const RECT& on, const RECT& off, POINT centre, const char* when) const {
+        const Screenshot shot = program->Capture(screen);
+        EXPECT_GT(Lines(shot, on), 0) << when << ": no lines where the overlay is";
+        EXPECT_EQ(Lines(shot, off), 0) << when << ": lines where the overlay is not";
+        EXPECT_EQ(LinesAround(shot, centre), 0) << when << ": the empty centre is elsewhere";
+    }
+
+    std::unique_ptr<RunningProgram> program;
+    RECT first{}, second{}, screen{};
+    Screenshot background;
+};
+
+TEST_F(TwoMonitorsE2E, StartsOnTheFirstMonitorOnlyWithThePanelInItsCorner) {
+    EXPECT_TRUE(Same(OverlayRect(), first));
+    ExpectPicture(first, second, POINT{(first.left + first.right) / 2, (first.top + first.bottom) / 2},
+                  "start");
+    const RECT panel = program->PanelRect();
+    EXPECT_EQ(panel.right, first.right);
+    EXPECT_EQ(panel.bottom, first.bottom);
+}
+
+}  // namespace
+}  // namespace qv::e2e
