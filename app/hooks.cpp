@@ -58,6 +58,13 @@ void RenewHooksAfterFrame(std::uint64_t frameMs) noexcept {
     mouseHook.Renew(&MouseHookProc);
 }
 
+void ReinstallHooks() noexcept {
+    keyboardHook.Uninstall();
+    mouseHook.Uninstall();
+    keyboardHook.Install(&KeyboardHookProc);
+    mouseHook.Install(&MouseHookProc);
+}
+
 int KeyboardHook::HookType() const noexcept { return kKeyboardHookType; }
 int MouseHook::HookType() const noexcept { return kMouseHookType; }
 

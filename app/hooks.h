@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "../overlay/win32.h"
+#include "win32.h"
 
 namespace qv {
 
@@ -45,9 +45,14 @@ public:
 // waiting for the hooks. Windows silently removes a low-level hook whose
 // call waits past the LowLevelHooksTimeout (300 ms unless an administrator
 // changed it), and the gestures would stop without a word; so after a frame
-// that long, or nearly, both installed hooks are put back.
+// that long, or nearly, both installed hooks are put back. The overlay
+// tells every frame's length here.
 inline constexpr std::uint64_t kSlowFrameMs = 200;
 void RenewHooksAfterFrame(std::uint64_t frameMs) noexcept;
+
+// The panel's Reset: both hooks taken out, then put back, keyboard first;
+// what Install answers does not matter there.
+void ReinstallHooks() noexcept;
 
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM message, LPARAM record);
 LRESULT CALLBACK MouseHookProc(int code, WPARAM message, LPARAM record);

@@ -1,7 +1,8 @@
 // quorvane.exe: focus lines over the whole screen.
-#include "../overlay/win32.h"
 #include "shell.h"
+#include "win32.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int showCommand) {
-    return qv::RunProgram(instance, showCommand);
+// The parameters keep the names the system's headers declare them with.
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, PWSTR /*lpCmdLine*/, int nShowCmd) {
+    return qv::RunProgram(hInstance, nShowCmd);
 }

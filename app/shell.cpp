@@ -2,10 +2,10 @@
 
 #include <imm.h>
 
-#include "control_panel.h"
 #include "effect_settings.h"
 #include "layered_window.h"
 #include "overlay_window.h"
+#include "panel_dialog.h"
 #include "process_state.h"
 
 namespace qv {
@@ -73,13 +73,16 @@ int InitInstance(HINSTANCE instance, int showCommand) noexcept {
                                     kWindowClassName, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     overlayLayer.window = overlayWindow;
     if (overlayWindow == nullptr) return 0;
+    BindOverlayWindow(overlayWindow, overlayParts);
 
-    FitToDesktop();
+    FitToDesktop(overlayParts);
     SetWindowLongW(overlayWindow, GWL_EXSTYLE, GetWindowLongW(overlayWindow, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
     ShowWindow(overlayWindow, showCommand);
     overlayVisible = IsWindowVisible(overlayWindow) ? 1 : 0;
 
-    CreateControlPanel(overlayWindow);
+    // Nobody keeps the handle, and a panel that cannot be made leaves the
+    // program running on its gestures.
+    CreateControlPanel(overlayWindow, panelParts);
 
     keyboardHook.Install(&KeyboardHookProc);
     mouseHook.Install(&MouseHookProc);

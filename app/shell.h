@@ -1,7 +1,7 @@
 // Start-up, the single-instance rule and shutdown of the Windows program.
 #pragma once
 
-#include "../overlay/win32.h"
+#include "win32.h"
 
 namespace qv {
 

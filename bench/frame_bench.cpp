@@ -91,20 +91,6 @@ void BM_RenderFrame(benchmark::State& state, Scenario s, unsigned threads) {
     }
 }
 
-// A blurred frame with its fade from the nesting of its passes.
-void BM_NestedFade(benchmark::State& state, Scenario s) {
-    const qv::EffectSettings e = SettingsFor(s);
-    qv::RandomSource random = SourceFor(e);
-    Picture p(s);
-    std::uint8_t constantAlpha = 0;
-    qv::FrameAccumulator frame(p.surface, qv::FillOptions{.nestedFade = true, .threads = 1});
-    for (auto _ : state) {
-        qv::RenderFrame(qv::kNewPatternSelector, e, random, s.width, s.height, constantAlpha, frame);
-        benchmark::DoNotOptimize(p.pixels.data());
-        benchmark::ClobberMemory();
-    }
-}
-
 // The general per-triangle source-over sink, kept as the reference path.
 void BM_ReferenceRasteriser(benchmark::State& state, Scenario s) {
     const qv::EffectSettings e = SettingsFor(s);
@@ -204,16 +190,15 @@ std::string Times(double num, double den) {
 void PrintTable(const std::map<std::string, double>& m, bool withReference) {
     const double floor1080 = Find(m, "floor/1920x1080");
     std::printf(
-        "\n| Frame | RenderFrame ms | nested fade ms | all %u threads, wall ms | cairo ms | cairo / "
+        "\n| Frame | RenderFrame ms | all %u threads, wall ms | cairo ms | cairo / "
         "RenderFrame "
         "|%s Measure | Goal |\n",
         std::thread::hardware_concurrency(), withReference ? " reference rasteriser ms |" : "");
-    std::printf("|---|---:|---:|---:|---:|---:|%s---:|---|\n", withReference ? "---:|" : "");
+    std::printf("|---|---:|---:|---:|---:|%s---:|---|\n", withReference ? "---:|" : "");
     double worst1080 = -1, worst4k = -1;  // "-" where no frame of the size ran
     for (const Scenario& s : kScenarios) {
         const std::string n = s.name;
         const double ours = Find(m, "RenderFrame/" + n);
-        const double nested = Find(m, "nested/" + n);
         const double cairo = Find(m, "cairo/" + n);
         (s.width > 1920 ? worst4k : worst1080) = std::max(s.width > 1920 ? worst4k : worst1080, ours);
         std::string measure, goal;
@@ -222,7 +207,7 @@ void PrintTable(const std::map<std::string, double>& m, bool withReference) {
             goal = "<= 8x floor";
         } else if (s.most > 0) {
             const double plain = Find(m, "RenderFrame/" + std::string(s.plain));
-            measure = Times(ours, plain) + " (nested " + Times(nested, plain) + ") " + s.plain;
+            measure = Times(ours, plain) + " " + s.plain;
             char buf[64];
             std::snprintf(buf, sizeof buf, "<= %.0fx %s", s.most, s.plain);
             goal = buf;
@@ -234,18 +219,18 @@ void PrintTable(const std::map<std::string, double>& m, bool withReference) {
             measure = Ms(ours) + " ms";
             goal = s.width > 1920 ? "< 100 ms" : "< 33 ms";
         }
-        std::printf("| %s | %s | %s | %s | %s | %s |", n.c_str(), Ms(ours).c_str(), Ms(nested).c_str(),
+        std::printf("| %s | %s | %s | %s | %s |", n.c_str(), Ms(ours).c_str(),
                     Ms(Find(m, "threads/" + n)).c_str(), Ms(cairo).c_str(), Times(cairo, ours).c_str());
         if (withReference) std::printf(" %s |", Ms(Find(m, "reference/" + n)).c_str());
         std::printf(" %s | %s |\n", measure.c_str(), goal.c_str());
     }
     const std::string extra = withReference ? " |" : "";
-    std::printf("| floor 1920x1080 | %s | | | | |%s | |\n", Ms(floor1080).c_str(), extra.c_str());
-    std::printf("| floor 3840x2160 | %s | | | | |%s | |\n", Ms(Find(m, "floor/3840x2160")).c_str(),
+    std::printf("| floor 1920x1080 | %s | | | |%s | |\n", Ms(floor1080).c_str(), extra.c_str());
+    std::printf("| floor 3840x2160 | %s | | | |%s | |\n", Ms(Find(m, "floor/3840x2160")).c_str(),
                 extra.c_str());
-    std::printf("| worst frame 1920x1080 | %s | | | | |%s | readout: < 33 ms |\n", Ms(worst1080).c_str(),
+    std::printf("| worst frame 1920x1080 | %s | | | |%s | readout: < 33 ms |\n", Ms(worst1080).c_str(),
                 extra.c_str());
-    std::printf("| worst frame 3840x2160 | %s | | | | |%s | readout: < 100 ms |\n", Ms(worst4k).c_str(),
+    std::printf("| worst frame 3840x2160 | %s | | | |%s | readout: < 100 ms |\n", Ms(worst4k).c_str(),
                 extra.c_str());
 }
 
@@ -272,8 +257,6 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("RenderFrame/" + std::string(s.name)).c_str(), BM_RenderFrame, s, 1u)
             ->Unit(benchmark::kMillisecond);
         if (s.blur > 0) {
-            benchmark::RegisterBenchmark(("nested/" + std::string(s.name)).c_str(), BM_NestedFade, s)
-                ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("threads/" + std::string(s.name)).c_str(), BM_RenderFrame, s, 0u)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();

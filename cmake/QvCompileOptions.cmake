@@ -14,6 +14,16 @@ else()
   endif()
 endif()
 
+# The browser build: the fill's SSE2 kernels through WebAssembly SIMD
+# (Emscripten translates the intrinsics), unless QV_WEB_SIMD is off.
+if(EMSCRIPTEN)
+  option(QV_WEB_SIMD "Build the fill's SSE2 kernels through WebAssembly SIMD" ON)
+  if(QV_WEB_SIMD)
+    target_compile_options(qv_options INTERFACE -msse2 -msimd128)
+    target_link_options(qv_options INTERFACE -msimd128)
+  endif()
+endif()
+
 if(QV_SANITIZE)
   target_compile_options(qv_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all
     -fno-omit-frame-pointer)

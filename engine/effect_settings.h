@@ -69,23 +69,19 @@ inline constexpr SettingRange kBlurLevelRange{0, 20};  // 0 is off; 1..20 when o
 inline constexpr int kRoundRatio = 500;  // ratio that leaves the figure round
 
 // The start-up values. The centre is left at 0: the desktop fit sets it.
-inline constexpr EffectSettings kStartupSettings = [] {
-    EffectSettings s;
-    s.blue = 0;
-    s.green = 0;
-    s.red = 0;
-    s.alpha = 255;
-    s.densityJitter = 40;
-    s.thicknessJitter = 50;
-    s.spaceJitter = 70;
-    s.alphaJitter = 50;
-    s.blurLevel = 0;
-    s.density = 180;
-    s.thickness = 50;
-    s.space = 100;
-    s.ratio = 500;
-    return s;
-}();
+inline constexpr EffectSettings kStartupSettings{.blue = 0,
+                                                 .green = 0,
+                                                 .red = 0,
+                                                 .alpha = 255,
+                                                 .densityJitter = 40,
+                                                 .thicknessJitter = 50,
+                                                 .spaceJitter = 70,
+                                                 .alphaJitter = 50,
+                                                 .blurLevel = 0,
+                                                 .density = 180,
+                                                 .thickness = 50,
+                                                 .space = 100,
+                                                 .ratio = 500};
 
 // Writes fields 1 to 13 with the start-up values; leaves the centre alone.
 inline void ApplyStartupDefaults(EffectSettings& s) noexcept {
@@ -107,7 +103,15 @@ inline std::uint32_t ColorWord(const EffectSettings& s) noexcept {
 // The jitter array: density, thickness, space, alpha, blur.
 inline constexpr int kJitterCount = 5;
 inline constexpr int kJitterPercentCount = 4;  // the first four feed the random source
-enum JitterIndex : int { kDensityJitter = 0, kThicknessJitter = 1, kSpaceJitter = 2, kAlphaJitter = 3, kBlur = 4 };
+// kDensityJitter is the settings' densityJitter, which drives the angle
+// draw: it moves the lines' angles, never their number.
+enum JitterIndex : int {
+    kDensityJitter = 0,
+    kThicknessJitter = 1,
+    kSpaceJitter = 2,
+    kAlphaJitter = 3,
+    kBlur = 4
+};
 
 inline constexpr std::int32_t EffectSettings::*kJitterFields[kJitterCount] = {
     &EffectSettings::densityJitter, &EffectSettings::thicknessJitter, &EffectSettings::spaceJitter,
@@ -116,7 +120,7 @@ inline constexpr std::int32_t EffectSettings::*kJitterFields[kJitterCount] = {
 inline std::int32_t& JitterAt(EffectSettings& s, int index) noexcept { return s.*kJitterFields[index]; }
 inline std::int32_t JitterAt(const EffectSettings& s, int index) noexcept { return s.*kJitterFields[index]; }
 
-inline constexpr SettingRange kJitterRanges[kJitterCount] = {kDensityJitterRange, kThicknessJitterRange,
-                                                              kSpaceJitterRange, kAlphaJitterRange, kBlurLevelRange};
+inline constexpr SettingRange kJitterRanges[kJitterCount] = {
+    kDensityJitterRange, kThicknessJitterRange, kSpaceJitterRange, kAlphaJitterRange, kBlurLevelRange};
 
 }  // namespace qv

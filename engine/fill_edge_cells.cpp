@@ -12,9 +12,6 @@ namespace qv::fill {
 
 namespace {
 
-// A nested line's family from corner 1 to corner 2, which its passes share.
-constexpr std::uint32_t kBaseFamily = 1u << 1;
-
 #if QV_FILL_SSE2
 // Cells per step of the grouped edge cells: most groups of four members
 // touch no more.
@@ -22,13 +19,11 @@ constexpr std::int32_t kGroupCells = 4;
 
 // The shapes and edges of open clusters are far apart in memory: ask for
 // them a few clusters ahead.
-QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const FadeCells* fade, const Cluster* clusters,
+QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const Cluster* clusters,
                                     const std::uint32_t* list, std::size_t i, std::size_t count) {
     if (i + 4 < count) {
         const Cluster& ahead = clusters[list[i + 4]];
-        if (fade != nullptr && (ahead.mask & (kPlainShape | kBaseFamily)) == 0) {
-            fade->PrefetchLine(ahead.shape);
-        } else if ((ahead.mask & kPlainShape) != 0) {
+        if ((ahead.mask & kPlainShape) != 0) {
             const Edge* edges = lines.plainEdges.data() + 3 * static_cast<std::size_t>(ahead.shape);
             _mm_prefetch(reinterpret_cast<const char*>(edges), _MM_HINT_T0);
             _mm_prefetch(reinterpret_cast<const char*>(edges + 3) - 1, _MM_HINT_T0);
@@ -38,8 +33,6 @@ QV_ALWAYS_INLINE void PrefetchAhead(const LineShapes& lines, const FadeCells* fa
     }
     if (i + 2 < count && (clusters[list[i + 2]].mask & kPlainShape) == 0) {
         const Cluster& ahead = clusters[list[i + 2]];
-        // The nesting fills a blur line's fade from its tables.
-        if (fade != nullptr && (ahead.mask & kBaseFamily) == 0 && fade->PrefetchTables(ahead.shape)) return;
         const Shape& shape = lines.shapes[ahead.shape];
         for (std::uint32_t e = 0; e < 3; ++e) {
             if ((ahead.mask & (1u << e)) == 0) continue;
@@ -150,9 +143,8 @@ QV_ALWAYS_INLINE void AddWidePieces(__m128 lo, __m128 hi, __m128 h, __m128 live,
 
 }  // namespace
 
-void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode, FadeCells* fade) {
+void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode) {
     lines_ = &lines;
-    fade_ = fade;
     width_ = width;
     vectorCode_ = vectorCode;
     cover_.assign(static_cast<std::size_t>(width) + 2, 0.0f);
@@ -168,39 +160,35 @@ void EdgeCells::Prepare(const LineShapes& lines, std::int32_t width, bool vector
 }
 
 void EdgeCells::Row(const Cluster* clusters, const std::uint32_t* list, std::size_t count, std::int32_t row,
-                    std::uint32_t* acc, bool skipOpaque) {
+                    std::uint32_t* sums, bool skipOpaque) {
     for (std::size_t i = 0; i < count; ++i) {
 #if QV_FILL_SSE2
-        PrefetchAhead(*lines_, fade_, clusters, list, i, count);
+        PrefetchAhead(*lines_, clusters, list, i, count);
 #endif
         // In a frame dense enough to saturate, earlier clusters' edges often
         // make a cluster's cells opaque after the open cells were counted; a
         // sparse frame is spared the look.
         const Cluster& c = clusters[list[i]];
-        if (skipOpaque && AllSaturated(acc, c.first, c.last)) continue;
-        if ((c.mask & (kPlainShape | kBaseFamily)) == 0 && fade_ != nullptr &&
-            fade_->Row(c.shape, c.first, c.last, row, acc)) {
-            continue;
-        }
+        if (skipOpaque && AllSaturated(sums, c.first, c.last)) continue;
 #if QV_FILL_SSE2
         if (vectorCode_) {
             // A plain line's cells, the most common, without the general
             // way's frame around them; the grouped kernel is worth it for
             // the blur's twelve members.
             if ((c.mask & kPlainShape) != 0) {
-                if (Plain(c, row, acc)) continue;
+                if (Plain(c, row, sums)) continue;
             } else if (c.first >= 1 && c.last <= width_ - 2) {
-                if (Grouped<true>(c, row, acc)) continue;
+                if (Grouped<true>(c, row, sums)) continue;
             } else {
-                if (Grouped<false>(c, row, acc)) continue;
+                if (Grouped<false>(c, row, sums)) continue;
             }
         }
 #endif
-        General(c, row, acc);
+        General(c, row, sums);
     }
 }
 
-void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
+void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* sums) {
     const Shape& shape = lines_->shapes[c.shape];
     const std::int32_t width = width_;
     const double w = width;
@@ -240,7 +228,7 @@ void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* acc) 
         std::fill(cover + lo, cover + hi + 1, 0.0f);
     }
     const std::uint32_t* logOf = LogTable().data();
-    std::uint32_t* cell = acc + c.first;
+    std::uint32_t* cell = sums + c.first;
     for (std::int32_t x = 0; x < cells; ++x) {
         if (cell[x] < kSaturated) cell[x] += LogOf(logOf, out[x]);
     }
@@ -248,11 +236,11 @@ void EdgeCells::General(const Cluster& c, std::int32_t row, std::uint32_t* acc) 
 
 #if QV_FILL_SSE2
 // A plain line's edge cells, four cells at a time: a cluster holds at most
-// one piece per side, so the pieces stay in registers. The sums are the
+// one piece per side, so the pieces stay in registers. The coverages are the
 // general way's, operation for operation. A piece across a side of the
 // picture needs splitting; then it returns false and the general way does
 // the cluster.
-bool EdgeCells::Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
+bool EdgeCells::Plain(const Cluster& c, std::int32_t row, std::uint32_t* sums) {
     const Edge* edges = lines_->plainEdges.data() + 3 * static_cast<std::size_t>(c.shape);
     const double w = width_;
     const double y0 = row, y1 = row + 1.0;
@@ -266,7 +254,7 @@ bool EdgeCells::Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
     // The piece count is made a constant, so that the pieces stay in
     // registers: one piece is by far the most common cluster.
     const std::uint32_t* logOf = LogTable().data();
-    std::uint32_t* cell = acc + c.first;
+    std::uint32_t* cell = sums + c.first;
     const std::int32_t cells = c.last - c.first + 1;
     const float base = pieces.base;
     auto fill = [&]<int kPieces>(std::integral_constant<int, kPieces>) {
@@ -314,7 +302,7 @@ bool EdgeCells::Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
 // away. A piece across a side of the picture needs splitting; then it
 // returns false and the general way does the cluster.
 template <bool kInterior>
-bool EdgeCells::Grouped(const Cluster& c, std::int32_t row, std::uint32_t* acc) {
+bool EdgeCells::Grouped(const Cluster& c, std::int32_t row, std::uint32_t* sums) {
     const Shape& shape = lines_->shapes[c.shape];
     const std::int32_t cells = c.last - c.first + 1;
     const std::size_t room = static_cast<std::size_t>(cells) + kGroupCells + 1;
@@ -378,7 +366,7 @@ bool EdgeCells::Grouped(const Cluster& c, std::int32_t row, std::uint32_t* acc) 
     // The running height and the cells' coverages four at a time; the table
     // lookups stay scalar.
     const std::uint32_t* logOf = LogTable().data();
-    std::uint32_t* cell = acc + c.first;
+    std::uint32_t* cell = sums + c.first;
     __m128 run = _mm_set1_ps(c.base + HorizontalSum(off));
     for (std::int32_t x = 0; x < cells; x += 4) {
         __m128 d = _mm_loadu_ps(local + x);

@@ -2,18 +2,15 @@
 // pass (a cluster), added to the row's sums as logs, skipping cells already
 // opaque. The general way collects the members' pieces and sums their areas
 // (CellCoverage); its vector kernels do a plain line's one or two pieces
-// and a blur line's members four at a time without leaving the registers.
-// A blur line's fade cells take their value from the line's nesting
-// (fill_fade); where that cannot be, and where its base edge passes, they are
-// filled by Grouped, or by General where a piece crosses a side of the
-// picture or the vector code is off.
+// and a blur line's members four at a time without leaving the registers
+// (Plain and Grouped), and General takes what they cannot: a piece across a
+// side of the picture, or every cluster when the vector code is off.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "fill_fade.h"
 #include "fill_line_shapes.h"
 #include "fill_row_spans.h"
 
@@ -22,24 +19,22 @@ namespace qv::fill {
 class EdgeCells {
 public:
     // For a frame of the given width; vectorCode off takes the general way
-    // for every cluster. With fade, a blur line's cells where only its sides
-    // pass take their value from its nesting (fill_fade) where it can.
-    void Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode, FadeCells* fade);
+    // for every cluster.
+    void Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode);
 
-    // The clusters named by list[0, count) into the row's sums acc (which
-    // must be readable three cells past the picture). With skipOpaque, a
+    // The clusters named by list[0, count) into the row's sums (readable
+    // three cells past the picture). With skipOpaque, a
     // cluster whose cells the earlier ones made opaque is passed over.
     void Row(const Cluster* clusters, const std::uint32_t* list, std::size_t count, std::int32_t row,
-             std::uint32_t* acc, bool skipOpaque);
+             std::uint32_t* sums, bool skipOpaque);
 
 private:
-    void General(const Cluster& c, std::int32_t row, std::uint32_t* acc);
-    bool Plain(const Cluster& c, std::int32_t row, std::uint32_t* acc);
+    void General(const Cluster& c, std::int32_t row, std::uint32_t* sums);
+    bool Plain(const Cluster& c, std::int32_t row, std::uint32_t* sums);
     template <bool kInterior>
-    bool Grouped(const Cluster& c, std::int32_t row, std::uint32_t* acc);
+    bool Grouped(const Cluster& c, std::int32_t row, std::uint32_t* sums);
 
     const LineShapes* lines_ = nullptr;
-    FadeCells* fade_ = nullptr;
     std::int32_t width_ = 0;
     bool vectorCode_ = true;
     std::vector<float> cover_;  // width + 2 cells of scratch for pieces across a side

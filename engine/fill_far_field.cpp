@@ -214,11 +214,11 @@ void FarField::FindReach(double width, double height, double farthest) {
 // saturated sum; an angular bin counts a line only when the line's arc
 // holds all of it.
 bool FarField::RingCovered(double radius) {
-    sums_.assign(static_cast<std::size_t>(kRingBins) + 1, 0u);
+    binSums_.assign(static_cast<std::size_t>(kRingBins) + 1, 0u);
     auto add = [&](std::int32_t first, std::int32_t end, std::uint32_t log) {  // bins [first, end)
         if (first >= end) return;
-        sums_[static_cast<std::size_t>(first)] += log;
-        sums_[static_cast<std::size_t>(end)] -= log;
+        binSums_[static_cast<std::size_t>(first)] += log;
+        binSums_[static_cast<std::size_t>(end)] -= log;
     };
     for (const RingArc& a : arcs_) {
         double lo = -std::numbers::pi, hi = std::numbers::pi;
@@ -248,7 +248,7 @@ bool FarField::RingCovered(double radius) {
     }
     std::uint32_t sum = 0;
     for (std::int32_t b = 0; b < kRingBins; ++b) {
-        sum += sums_[static_cast<std::size_t>(b)];
+        sum += binSums_[static_cast<std::size_t>(b)];
         if (sum < kSaturated && reach_[static_cast<std::size_t>(b)] >= radius) return false;
     }
     return true;

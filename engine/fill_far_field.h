@@ -38,9 +38,10 @@ private:
     };
     void CollectArcs(const LineShapes& lines, double farthest);
     static std::uint32_t LogBelow(float weight) noexcept;
-    void AddArc(const LineShapes& lines, std::uint32_t first, std::uint32_t count, std::uint32_t log,
+    // side1 and side2: the members whose side 1 and side 2 bound the arc.
+    void AddArc(const LineShapes& lines, std::uint32_t side1, std::uint32_t side2, std::uint32_t log,
                 double farthest);
-    bool ArcOf(const LineShapes& lines, std::uint32_t first, std::uint32_t count, double farthest);
+    bool ArcOf(const LineShapes& lines, std::uint32_t side1, std::uint32_t side2, double farthest);
     void FindReach(double width, double height, double farthest);
     bool RingCovered(double radius);
 
@@ -50,10 +51,10 @@ private:
     // checks around it then stand for the whole search.
     double radiusHint_ = 0.0;
     std::vector<RingSide> sides_;
-    std::vector<RingArc> arcs_;  // the lines whose insides widen outward
-    std::vector<std::uint32_t> sums_;
-    std::vector<double> reach_;         // per angular bin: how far from the centre the picture reaches
-    std::array<double, 4> reachKey_{};  // the centre and size reach_ was found for
+    std::vector<RingArc> arcs_;           // the lines whose insides widen outward
+    std::vector<std::uint32_t> binSums_;  // RingCovered's logs per angular bin, as differences
+    std::vector<double> reach_;           // per angular bin: how far from the centre the picture reaches
+    std::array<double, 4> reachKey_{};    // the centre and size reach_ was found for
 };
 
 }  // namespace qv::fill

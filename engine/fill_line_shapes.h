@@ -2,7 +2,7 @@
 // triangles (one per pass) become one weighted shape with three families of
 // edges; this file builds the families, their members (also in four-lane
 // groups for the vector edge cells), the row bounds that hold them, the two
-// sides of the rows the line spans whole, and the outline the far field
+// sides of the rows the line crosses whole, and the outline the far field
 // reads.
 #pragma once
 
@@ -46,7 +46,7 @@ struct RowLine {
 struct Family {
     std::uint32_t begin = 0, end = 0;         // its members in LineShapes::edges
     std::int32_t activeLo = 0, activeHi = 0;  // rows any member touches
-    std::int32_t fastLo = 0, fastHi = 0;      // rows every member spans whole
+    std::int32_t fastLo = 0, fastHi = 0;      // rows every member crosses whole
     // In the fast rows the members lie within [fastLow, fastHigh] (r from fastLo).
     RowLine fastLow, fastHigh;
     // In any row they lie within [anyLow, anyHigh] (r from activeLo).
@@ -84,7 +84,7 @@ struct Shape {
     Family family[3];
     std::int32_t rowLo, rowHi;  // its rows within the picture
     // Rows [sidesLo, sidesHi) where exactly two families are active, each
-    // spanning the whole row: the line's left and right sides.
+    // crossing the whole row: the line's left and right sides.
     std::int32_t sidesLo, sidesHi;
     std::uint32_t left, right;  // their family indices
     std::uint32_t members;      // triangles per family

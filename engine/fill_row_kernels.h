@@ -40,9 +40,9 @@ inline void SumRow(std::uint32_t* p, std::int32_t n, std::uint32_t* open) noexce
 }
 
 // True when every cell of [first, last] is already opaque.
-inline bool AllSaturated(const std::uint32_t* acc, std::int32_t first, std::int32_t last) noexcept {
+inline bool AllSaturated(const std::uint32_t* sums, std::int32_t first, std::int32_t last) noexcept {
     for (std::int32_t x = first; x <= last; ++x) {
-        if (acc[x] < kSaturated) return false;
+        if (sums[x] < kSaturated) return false;
     }
     return true;
 }
@@ -57,25 +57,26 @@ inline void FillPixels(std::uint32_t* pixels, std::int32_t count, std::uint32_t 
 struct LastPixel {
     std::uint32_t sum = 0, pixel = 0;
 };
-inline void ResolveCellsFrom(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t from, std::int32_t count,
-                             const std::uint32_t* bySum, std::uint32_t opaque, LastPixel& last) noexcept {
+inline void ResolveCellsFrom(std::uint32_t* sums, std::uint32_t* pixels, std::int32_t from,
+                             std::int32_t count, const std::uint32_t* bySum, std::uint32_t opaque,
+                             LastPixel& last) noexcept {
     for (std::int32_t i = from; i < count; ++i) {
-        const std::uint32_t sum = acc[i];
+        const std::uint32_t sum = sums[i];
         if (sum != last.sum) {
             last.sum = sum;
             last.pixel = sum >= kSaturated ? opaque : bySum[(sum + kSumStep / 2) / kSumStep];
         }
         pixels[i] = last.pixel;
-        acc[i] = 0;
+        sums[i] = 0;
     }
 }
 
 // Sums [0, count) to pixels through the table by sum (opaque from
 // saturation on), clearing the sums for the next row.
-inline void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t count,
+inline void ResolveCells(std::uint32_t* sums, std::uint32_t* pixels, std::int32_t count,
                          const std::uint32_t* bySum, std::uint32_t opaque) noexcept {
     LastPixel last;
-    ResolveCellsFrom(acc, pixels, 0, count, bySum, opaque, last);
+    ResolveCellsFrom(sums, pixels, 0, count, bySum, opaque, last);
 }
 
 }  // namespace scalar
@@ -127,15 +128,15 @@ inline void SumRow(std::uint32_t* p, std::int32_t n, std::uint32_t* open) noexce
     scalar::SumRowFrom(p, i, n, open, static_cast<std::uint32_t>(_mm_cvtsi128_si32(carry)));
 }
 
-// acc must be readable three cells past last.
-inline bool AllSaturated(const std::uint32_t* acc, std::int32_t first, std::int32_t last) noexcept {
+// sums must be readable three cells past last.
+inline bool AllSaturated(const std::uint32_t* sums, std::int32_t first, std::int32_t last) noexcept {
     const BelowLimit isOpen(kSaturated);
     const __m128i lane = _mm_setr_epi32(0, 1, 2, 3);
     const __m128i end = _mm_set1_epi32(last + 1);
     for (std::int32_t x = first; x <= last; x += 4) {
-        const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + x));
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
         const __m128i inside = _mm_cmplt_epi32(_mm_add_epi32(lane, _mm_set1_epi32(x)), end);
-        if (_mm_movemask_epi8(_mm_and_si128(inside, isOpen(sums))) != 0) return false;
+        if (_mm_movemask_epi8(_mm_and_si128(inside, isOpen(four))) != 0) return false;
     }
     return true;
 }
@@ -151,14 +152,14 @@ inline void FillPixels(std::uint32_t* pixels, std::int32_t count, std::uint32_t 
     scalar::FillPixels(pixels, count, value, x);
 }
 
-inline void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t count,
+inline void ResolveCells(std::uint32_t* sums, std::uint32_t* pixels, std::int32_t count,
                          const std::uint32_t* bySum, std::uint32_t opaque) noexcept {
     // Runs of one value (empty, opaque, or a line's inside), four at a time,
     // streamed past the cache once the row reaches a 16-byte boundary.
     scalar::LastPixel last;
     std::int32_t x = 0;
     while (x < count && (reinterpret_cast<std::uintptr_t>(pixels + x) & 15u) != 0) ++x;
-    scalar::ResolveCellsFrom(acc, pixels, 0, x, bySum, opaque, last);
+    scalar::ResolveCellsFrom(sums, pixels, 0, x, bySum, opaque, last);
     const __m128i zero = _mm_setzero_si128();
     const BelowLimit isOpen(kSaturated);
     const __m128i opaque4 = _mm_set1_epi32(static_cast<int>(opaque));
@@ -166,10 +167,10 @@ inline void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t
     __m128i lastSum4 = _mm_set1_epi32(static_cast<int>(last.sum));
     __m128i lastPixel4 = _mm_set1_epi32(static_cast<int>(last.pixel));
     for (; x + 4 <= count; x += 4) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + x));
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, lastSum4)) == 0xFFFF) {
             _mm_stream_si128(reinterpret_cast<__m128i*>(pixels + x), lastPixel4);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + x), zero);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), zero);
             continue;
         }
         // The four looked up apart, without a dependency from one cell to
@@ -186,11 +187,11 @@ inline void ResolveCells(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t
         lastSum4 = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
         lastPixel4 = _mm_shuffle_epi32(out, _MM_SHUFFLE(3, 3, 3, 3));
         _mm_stream_si128(reinterpret_cast<__m128i*>(pixels + x), out);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + x), zero);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), zero);
     }
     last.sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(lastSum4));
     last.pixel = static_cast<std::uint32_t>(_mm_cvtsi128_si32(lastPixel4));
-    scalar::ResolveCellsFrom(acc, pixels, x, count, bySum, opaque, last);
+    scalar::ResolveCellsFrom(sums, pixels, x, count, bySum, opaque, last);
 }
 
 // Adds the logs of four cells' coverages to the first `lanes` of them that

@@ -65,7 +65,8 @@ int MergeOverlapping(Item* items, int count) {
 
 }  // namespace
 
-void RowSpans::Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode, bool fadeShortcut) {
+void RowSpans::Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode,
+                       bool joinedSidesShortcut) {
     lines_ = &lines;
     width_ = width;
     vectorCode_ = vectorCode;
@@ -73,9 +74,10 @@ void RowSpans::Prepare(const LineShapes& lines, std::int32_t width, bool vectorC
     actives_.clear();
     actives_.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) actives_.push_back(MakeActive(i));
-    fades_.clear();
-    fades_.reserve(count);
-    for (std::uint32_t i = 0; i < count; ++i) fades_.push_back(fadeShortcut ? MakeFade(i) : Fade{});
+    joinedSides_.clear();
+    joinedSides_.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        joinedSides_.push_back(joinedSidesShortcut ? MakeJoinedSides(i) : JoinedSides{});
 }
 
 Active RowSpans::MakeActive(std::uint32_t shapeIndex) const {
@@ -104,14 +106,15 @@ Active RowSpans::MakeActive(std::uint32_t shapeIndex) const {
     return a;
 }
 
-Fade RowSpans::MakeFade(std::uint32_t shapeIndex) const {
+JoinedSides RowSpans::MakeJoinedSides(std::uint32_t shapeIndex) const {
     const Shape& shape = lines_->shapes[shapeIndex];
-    if (shape.members < 2 || shape.sidesLo >= shape.sidesHi) return Fade{};  // no fade, or sides unknown
+    if (shape.members < 2 || shape.sidesLo >= shape.sidesHi)
+        return JoinedSides{};  // no gradation, or sides unknown
     const Family& l = shape.family[shape.left];
     const Family& r = shape.family[shape.right];
     const Family& third = shape.family[3 - shape.left - shape.right];
-    // Rows both sides cross and neither spans whole: the tips' side of the
-    // rows both sides span whole.
+    // Rows both sides cross and neither crosses whole: the tips' side of the
+    // rows both sides cross whole.
     const std::int32_t bothLo = std::max(l.activeLo, r.activeLo), bothHi = std::min(l.activeHi, r.activeHi);
     const std::int32_t wholeLo = std::min(l.fastLo, r.fastLo), wholeHi = std::max(l.fastHi, r.fastHi);
     std::int32_t lo = bothLo, hi = std::min(bothHi, wholeLo);
@@ -121,34 +124,34 @@ Fade RowSpans::MakeFade(std::uint32_t shapeIndex) const {
     }
     // Away from the third family's rows.
     if (!third.Empty()) CutAway(third.activeLo, third.activeHi, lo, hi);
-    if (lo >= hi) return Fade{};
-    Fade fade;
+    if (lo >= hi) return JoinedSides{};
+    JoinedSides joined;
     const Family* side[2] = {&l, &r};
     for (int k = 0; k < 2; ++k) {
         const Family& f = *side[k];
-        if (!SingleSide(f.anyLow, f.anyHigh, lo - f.activeLo, hi - lo, fade.sideAt + 2 * k,
-                        fade.sidePerRow + 2 * k)) {
-            return Fade{};
+        if (!SingleSide(f.anyLow, f.anyHigh, lo - f.activeLo, hi - lo, joined.sideAt + 2 * k,
+                        joined.sidePerRow + 2 * k)) {
+            return JoinedSides{};
         }
     }
-    fade.lo = lo;
-    fade.hi = hi;
-    return fade;
+    joined.lo = lo;
+    joined.hi = hi;
+    return joined;
 }
 
-Cluster* RowSpans::Row(std::vector<Active>& active, std::int32_t row, std::uint32_t* acc, Cluster* out,
-                       std::size_t& fadeRowsJoined) const {
+Cluster* RowSpans::Row(std::vector<Active>& active, std::int32_t row, std::uint32_t* sums, Cluster* out,
+                       std::size_t& joinedSidesRows) const {
     // The order of the shapes does not matter: a finished one is replaced
     // by the last, which has not been visited in this row yet.
     std::size_t count = active.size();
     for (std::size_t i = 0; i < count;) {
         const Active& a = active[i];
         if (row >= a.sidesLo && row < a.sidesHi) {
-            out = SidesRow(a, row, acc, out);
-        } else if (const Fade& fade = fades_[a.shape]; row >= fade.lo && row < fade.hi) {
-            out = FadeRow(a, fade, row, acc, out, fadeRowsJoined);
+            out = SidesRow(a, row, sums, out);
+        } else if (const JoinedSides& joined = joinedSides_[a.shape]; row >= joined.lo && row < joined.hi) {
+            out = JoinedSidesRow(a, joined, row, sums, out, joinedSidesRows);
         } else {
-            out = GeneralRow(a.shape, row, acc, out);
+            out = GeneralRow(a.shape, row, sums, out);
         }
         if (a.rowHi > row + 1) {
             ++i;
@@ -162,7 +165,7 @@ Cluster* RowSpans::Row(std::vector<Active>& active, std::int32_t row, std::uint3
 
 // A row where the shape is its two sides: the cells each side crosses, and
 // the constant inside between them.
-inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint32_t* acc,
+inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint32_t* sums,
                                    Cluster* out) const {
     const float r = static_cast<float>(row - a.sidesLo);
     const std::int32_t width = width_;
@@ -187,7 +190,7 @@ inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint3
     const float lowL = b[0], highL = b[1], lowR = b[2], highR = b[3];
     if (highR <= 0.0f || lowL >= w) return out;  // wholly left or right of the picture
     if (lowR < lowL || highR < highL)
-        return GeneralRow(a.shape, row, acc, out);  // let the general way sort them
+        return GeneralRow(a.shape, row, sums, out);  // let the general way sort them
     const std::int32_t firstL = cell[0], lastL = cell[1], firstR = cell[2], lastR = cell[3];
     if (firstR <= lastL) {
         *out++ = Cluster{a.shape, std::max(firstL, 0), std::min(std::max(lastL, lastR), width - 1), 0.0f,
@@ -198,38 +201,38 @@ inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint3
     out += lastL >= 0 ? 1 : 0;
     // lastL + 1 >= 0 and firstR <= width.
     if (firstR > lastL + 1) {
-        acc[lastL + 1] += a.insideLog;
-        acc[firstR] -= a.insideLog;
+        sums[lastL + 1] += a.insideLog;
+        sums[firstR] -= a.insideLog;
     }
     *out = Cluster{a.shape, firstR, std::min(lastR, width - 1), a.insideCoverage, a.rightMask};
     out += firstR < width ? 1 : 0;
     return out;
 }
 
-// A row of a blur shape's fade: its two sides' cells mostly overlap (the
-// line is thin near its tips), and then the shape is one cluster with no
-// inside span, which needs none of the general way's sums. Anything else
-// goes the general way.
-Cluster* RowSpans::FadeRow(const Active& a, const Fade& fade, std::int32_t row, std::uint32_t* acc,
-                           Cluster* out, std::size_t& fadeRowsJoined) const {
-    const float r = static_cast<float>(row - fade.lo);
+// A row of a blur shape's joined sides: its two sides' cells mostly overlap
+// (the line is thin near its tips), and then the shape is one cluster with
+// no inside span, which needs none of the general way's row heights.
+// Anything else goes the general way.
+Cluster* RowSpans::JoinedSidesRow(const Active& a, const JoinedSides& joined, std::int32_t row,
+                                  std::uint32_t* sums, Cluster* out, std::size_t& joinedSidesRows) const {
+    const float r = static_cast<float>(row - joined.lo);
     const float w = static_cast<float>(width_);
     float b[4];
-    for (int i = 0; i < 4; ++i) b[i] = fade.sideAt[i] + r * fade.sidePerRow[i];
+    for (int i = 0; i < 4; ++i) b[i] = joined.sideAt[i] + r * joined.sidePerRow[i];
     const float lowL = b[0], highL = b[1], lowR = b[2], highR = b[3];
     // Both sides inside the picture, where a cell is the floor.
-    if (!(lowL > 0.0f && lowR > 0.0f && highL < w && highR < w)) return GeneralRow(a.shape, row, acc, out);
+    if (!(lowL > 0.0f && lowR > 0.0f && highL < w && highR < w)) return GeneralRow(a.shape, row, sums, out);
     const std::int32_t firstL = static_cast<std::int32_t>(lowL), lastL = static_cast<std::int32_t>(highL);
     const std::int32_t firstR = static_cast<std::int32_t>(lowR), lastR = static_cast<std::int32_t>(highR);
-    if (std::max(firstL, firstR) > std::min(lastL, lastR)) return GeneralRow(a.shape, row, acc, out);
+    if (std::max(firstL, firstR) > std::min(lastL, lastR)) return GeneralRow(a.shape, row, sums, out);
     const Shape& shape = lines_->shapes[a.shape];
     *out++ = Cluster{a.shape, std::min(firstL, firstR), std::max(lastL, lastR), 0.0f,
                      (1u << shape.left) | (1u << shape.right)};
-    ++fadeRowsJoined;
+    ++joinedSidesRows;
     return out;
 }
 
-Cluster* RowSpans::GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc,
+Cluster* RowSpans::GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* sums,
                               Cluster* out) const {
     const Shape& shape = lines_->shapes[shapeIndex];
     const std::int32_t width = width_;
@@ -285,8 +288,8 @@ Cluster* RowSpans::GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::u
         if (to <= from) return;
         const std::uint32_t log = LogOf(logOf, coverage);
         if (log == 0) return;
-        acc[from] += log;
-        acc[to] -= log;
+        sums[from] += log;
+        sums[to] -= log;
     };
     for (int i = 0; i < merged; ++i) {
         span(items[i].first);

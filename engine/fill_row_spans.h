@@ -2,9 +2,9 @@
 // covers a run of cells with one constant coverage, added to the row as two
 // differences (a span); where its edges pass it leaves a cluster of cells
 // for the edge cells to fill exactly. Three ways find them: the line's two
-// sides in the rows it spans whole (from single-precision bounds), a blur
-// line's fade rows where both sides share their cells, and the general way
-// from the families' bounds.
+// sides in the rows it crosses whole (from single-precision bounds), a blur
+// line's joined sides (the rows of its gradation where both sides share their
+// cells), and the general way from the families' bounds.
 #pragma once
 
 #include <cstddef>
@@ -38,44 +38,46 @@ struct alignas(16) Active {
     std::uint16_t leftMask, rightMask;
 };
 
-// A blur shape's fade: the rows where both sides' members begin one after
-// another, so that neither side spans every member's whole row, while the
-// third family is away. There the two sides' bounds are the chords of the
-// general way, kept in single precision like Active's.
-struct Fade {
+// Where a blur shape's two sides may be joined into one cluster: the rows of
+// its gradation (both sides' members begin one after another, so that neither
+// side crosses every member's whole row) while the third family is away.
+// There the two sides' bounds are the chords of the general way, kept in
+// single precision like Active's.
+struct JoinedSides {
     std::int32_t lo = 0, hi = 0;               // empty when lo >= hi
     float sideAt[4] = {}, sidePerRow[4] = {};  // as Active's, from lo
 };
 
 class RowSpans {
 public:
-    // The frame's shapes: their actives and fades, built once per frame.
-    void Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode, bool fadeShortcut);
+    // The frame's shapes: their actives and joined sides, built once per frame.
+    void Prepare(const LineShapes& lines, std::int32_t width, bool vectorCode, bool joinedSidesShortcut);
     // One per shape, in the shapes' order.
     const std::vector<Active>& Actives() const noexcept { return actives_; }
 
-    // Every shape of `active` adds its spans in `row` to acc and writes its
-    // clusters from out on (at most three each); shapes whose last row this
-    // is leave `active`. Returns the end of the clusters written. fadeRowsJoined
-    // counts the shape rows found as one fade cluster. Rows may be done on
+    // Every shape of `active` adds its spans in `row` to the row's sums and
+    // writes its clusters from out on (at most three each); shapes whose last
+    // row this is leave `active`. Returns the end of the clusters written.
+    // joinedSidesRows counts the shape rows whose sides were joined into one
+    // cluster. Rows may be done on
     // several threads at once, each with its own active shapes and buffers.
-    Cluster* Row(std::vector<Active>& active, std::int32_t row, std::uint32_t* acc, Cluster* out,
-                 std::size_t& fadeRowsJoined) const;
+    Cluster* Row(std::vector<Active>& active, std::int32_t row, std::uint32_t* sums, Cluster* out,
+                 std::size_t& joinedSidesRows) const;
 
 private:
     Active MakeActive(std::uint32_t shapeIndex) const;
-    Fade MakeFade(std::uint32_t shapeIndex) const;
-    Cluster* SidesRow(const Active& a, std::int32_t row, std::uint32_t* acc, Cluster* out) const;
-    Cluster* FadeRow(const Active& a, const Fade& fade, std::int32_t row, std::uint32_t* acc, Cluster* out,
-                     std::size_t& fadeRowsJoined) const;
-    Cluster* GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* acc, Cluster* out) const;
+    JoinedSides MakeJoinedSides(std::uint32_t shapeIndex) const;
+    Cluster* SidesRow(const Active& a, std::int32_t row, std::uint32_t* sums, Cluster* out) const;
+    Cluster* JoinedSidesRow(const Active& a, const JoinedSides& joined, std::int32_t row, std::uint32_t* sums,
+                            Cluster* out, std::size_t& joinedSidesRows) const;
+    Cluster* GeneralRow(std::uint32_t shapeIndex, std::int32_t row, std::uint32_t* sums, Cluster* out) const;
     float RowHeight(const Family& f, std::int32_t row) const;
 
     const LineShapes* lines_ = nullptr;
     std::int32_t width_ = 0;
     bool vectorCode_ = true;
-    std::vector<Active> actives_;  // one per shape
-    std::vector<Fade> fades_;      // one per shape
+    std::vector<Active> actives_;           // one per shape
+    std::vector<JoinedSides> joinedSides_;  // one per shape
 };
 
 }  // namespace qv::fill

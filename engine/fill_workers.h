@@ -1,4 +1,4 @@
-// Worker threads for the sweep: a frame's rows are swept in bands, several
+// Worker threads for the sweep: a frame's rows are swept in batches, several
 // at once. The threads are started when a frame first asks for them and kept
 // for the next frames (a drag redraws many times a second, and a frame after
 // the first allocates nothing); they are stopped when the owner goes.

@@ -1,9 +1,10 @@
 #include "focus_lines.h"
 
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <vector>
+
+#include "bit_cast.h"
 
 namespace qv {
 
@@ -32,8 +33,9 @@ namespace {
 
 // cos and sin of phi, from the memo when it holds that very angle (bit for
 // bit: -0 and 0 have sines of different sign).
-void CosSin(float phi, float& memoPhi, float& memoCos, float& memoSin, bool remembered, float& c, float& s) noexcept {
-    if (!remembered || std::bit_cast<std::uint32_t>(memoPhi) != std::bit_cast<std::uint32_t>(phi)) {
+void CosSin(float phi, float& memoPhi, float& memoCos, float& memoSin, bool remembered, float& c,
+            float& s) noexcept {
+    if (!remembered || BitCast<std::uint32_t>(memoPhi) != BitCast<std::uint32_t>(phi)) {
         memoPhi = phi, memoCos = CosSingle(phi), memoSin = SinSingle(phi);
     }
     c = memoCos, s = memoSin;
@@ -65,19 +67,21 @@ PassConstants ComputePassConstants(const PassParams& p, std::int32_t width, std:
     c.effectiveStep = c.lineCount ? static_cast<float>(360.0 / static_cast<double>(c.lineCount)) : 0.0f;
 
     c.angleUnit = p.step / 100.0f;
-    c.angleHalfSpread = (static_cast<float>(percent[0]) * c.angleUnit) * 0.5f;
+    // The density jitter spreads the lines' angles (see DrawRing).
+    c.angleHalfSpread = (static_cast<float>(percent[kDensityJitter]) * c.angleUnit) * 0.5f;
     c.widthUnit = p.halfWidth / 100.0f;
-    c.widthBase = static_cast<float>(percent[1]) * c.widthUnit + p.halfWidth;
+    c.widthBase = static_cast<float>(percent[kThicknessJitter]) * c.widthUnit + p.halfWidth;
     c.radiusUnit = p.spaceValue / 100.0f;
     c.radiusBase = p.spaceValue - c.radiusUnit * 50.0f;
     c.alphaUnit = static_cast<float>(p.opacity) / 100.0f;
-    c.alphaBase = TruncToInt32(static_cast<float>(p.opacity) - static_cast<float>(percent[3]) * c.alphaUnit);
+    c.alphaBase =
+        TruncToInt32(static_cast<float>(p.opacity) - static_cast<float>(percent[kAlphaJitter]) * c.alphaUnit);
     c.passColor = (static_cast<std::uint32_t>(p.opacity) << 24) | (p.rgb & 0xFFFFFFu);
     return c;
 }
 
-std::int32_t DrawFocusLines(const PassParams& p, std::int32_t width, std::int32_t height, RandomSource& random,
-                            TriangleSink& sink) {
+std::int32_t DrawFocusLines(const PassParams& p, std::int32_t width, std::int32_t height,
+                            RandomSource& random, TriangleSink& sink) {
     return DrawRing(p, width, height, random, sink, nullptr);
 }
 
@@ -101,14 +105,16 @@ std::int32_t DrawRing(const PassParams& p, std::int32_t width, std::int32_t heig
         const bool known = i < remembered;
         float cosPhi, sinPhi, cos1, sin1, cos2, sin2;
         float theta = static_cast<float>(i) * c.effectiveStep;
-        if (percent[0] != 0) {
-            const std::int32_t r = random.NextJitter(0);
+        // The settings call it densityJitter, but it drives the angle draw:
+        // the lines stay as many, their angles move.
+        if (percent[kDensityJitter] != 0) {
+            const std::int32_t r = random.NextJitter(kDensityJitter);
             theta = static_cast<float>(r) * c.angleUnit + (theta - c.angleHalfSpread);
         }
 
         float rho = c.radiusBase;
-        if (percent[2] != 0) {
-            const std::int32_t r = random.NextJitter(2);
+        if (percent[kSpaceJitter] != 0) {
+            const std::int32_t r = random.NextJitter(kSpaceJitter);
             rho = static_cast<float>(r) * c.radiusUnit + c.radiusBase;
         }
 
@@ -119,8 +125,8 @@ std::int32_t DrawRing(const PassParams& p, std::int32_t width, std::int32_t heig
         t.tipY = TruncToInt32((sinPhi * p.stretchY) * rho + cy);
 
         float w1 = c.widthBase;
-        if (percent[1] != 0) {
-            const std::int32_t r = random.NextJitter(1);
+        if (percent[kThicknessJitter] != 0) {
+            const std::int32_t r = random.NextJitter(kThicknessJitter);
             w1 = static_cast<float>(r) * c.widthUnit + c.widthBase;
         }
         const float phi1 = (theta - w1) * kDegreesToRadians;
@@ -129,8 +135,8 @@ std::int32_t DrawRing(const PassParams& p, std::int32_t width, std::int32_t heig
         t.c1Y = TruncToInt32(sin1 * c.outerRadiusY + cy);
 
         float w2 = c.widthBase;
-        if (percent[1] != 0) {
-            const std::int32_t r = random.NextJitter(1);
+        if (percent[kThicknessJitter] != 0) {
+            const std::int32_t r = random.NextJitter(kThicknessJitter);
             w2 = static_cast<float>(r) * c.widthUnit + c.widthBase;
         }
         const float phi2 = (w2 + theta) * kDegreesToRadians;
@@ -139,8 +145,8 @@ std::int32_t DrawRing(const PassParams& p, std::int32_t width, std::int32_t heig
         t.c2Y = TruncToInt32(sin2 * c.outerRadiusY + cy);
 
         t.argb = c.passColor;
-        if (percent[3] != 0) {
-            const std::int32_t r = random.NextJitter(3);
+        if (percent[kAlphaJitter] != 0) {
+            const std::int32_t r = random.NextJitter(kAlphaJitter);
             const double jittered = static_cast<double>(static_cast<float>(r) * c.alphaUnit) + 0.999 +
                                     static_cast<double>(c.alphaBase & 0xFF);
             const std::uint32_t lineAlpha = static_cast<std::uint32_t>(TruncToInt32(jittered)) & 0xFFu;

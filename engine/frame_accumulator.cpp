@@ -13,8 +13,8 @@ namespace qv {
 namespace {
 
 // Rows a thread takes at a time: enough that finding the shapes under way
-// where a run begins costs little, few enough that the threads end together.
-constexpr std::int32_t kRunRows = 32;
+// where a batch begins costs little, few enough that the threads end together.
+constexpr std::int32_t kBatchRows = 32;
 constexpr std::size_t kShapeRowsPerThread = 20000;
 constexpr unsigned kMaxThreads = 16;
 
@@ -90,7 +90,6 @@ void FrameAccumulator::BuildShapes() {
     }
     const std::int32_t height = surface_->height;
     lines_.Clear();
-    fade_.Clear();
     if (!nested) {
         for (const auto& p : passes) {
             for (const Triangle& t : p) {
@@ -112,46 +111,42 @@ void FrameAccumulator::BuildShapes() {
             weightOf_[k] = transmittance * a;
             transmittance *= 1.0f - a;
         }
-        const std::size_t before = lines_.shapes.size();
         lines_.Add(memberOf_.data(), memberOf_.size(), weightOf_.data(), height);
-        if (lines_.shapes.size() > before && options_.nestedFade) {
-            fade_.Add(memberOf_.data(), memberOf_.size(), weightOf_.data());
-        }
     }
 }
 
 // Each shape's rows, less those where other lines already make its every
-// cell opaque and those beyond the saturated radius; the pieces in the
+// cell opaque and those beyond the saturated radius; the visits in the
 // order of their first row.
-void FrameAccumulator::PlanPieces() {
-    pieces_.clear();
+void FrameAccumulator::PlanVisits() {
+    visits_.clear();
     for (std::uint32_t i = 0; i < lines_.shapes.size(); ++i) {
         const fill::Shape& shape = lines_.shapes[i];
         std::int32_t keptLo = shape.rowLo, keptHi = shape.rowHi;
         farField_.KeepRows(lines_, i, keptLo, keptHi);
-        auto piece = [&](std::int32_t lo, std::int32_t hi) {  // within the kept rows
+        auto visit = [&](std::int32_t lo, std::int32_t hi) {  // within the kept rows
             lo = std::max(lo, keptLo);
             hi = std::min(hi, keptHi);
-            if (lo < hi) pieces_.push_back(Piece{i, lo, hi});
+            if (lo < hi) visits_.push_back(Visit{i, lo, hi});
         };
         const std::int32_t hideLo = hidden_[i].lo, hideHi = hidden_[i].hi;
         if (hideHi > hideLo) {
-            piece(shape.rowLo, hideLo);
-            piece(hideHi, shape.rowHi);
+            visit(shape.rowLo, hideLo);
+            visit(hideHi, shape.rowHi);
         } else {
-            piece(shape.rowLo, shape.rowHi);
+            visit(shape.rowLo, shape.rowHi);
         }
     }
     const std::int32_t height = surface_->height;
     startOf_.assign(static_cast<std::size_t>(height) + 1, 0u);
-    for (const Piece& p : pieces_) ++startOf_[static_cast<std::size_t>(p.lo) + 1];
+    for (const Visit& v : visits_) ++startOf_[static_cast<std::size_t>(v.lo) + 1];
     for (std::int32_t r = 0; r < height; ++r) {
         startOf_[static_cast<std::size_t>(r) + 1] += startOf_[static_cast<std::size_t>(r)];
     }
-    order_.resize(pieces_.size());
+    order_.resize(visits_.size());
     next_.assign(startOf_.begin(), startOf_.end() - 1);
-    for (std::uint32_t i = 0; i < pieces_.size(); ++i)
-        order_[next_[static_cast<std::size_t>(pieces_[i].lo)]++] = i;
+    for (std::uint32_t i = 0; i < visits_.size(); ++i)
+        order_[next_[static_cast<std::size_t>(visits_[i].lo)]++] = i;
 }
 
 void FrameAccumulator::KeptCells(std::int32_t row, std::int32_t& keepFrom, std::int32_t& keepTo) const {
@@ -174,12 +169,12 @@ void FrameAccumulator::KeptCells(std::int32_t row, std::int32_t& keepFrom, std::
 // Most edge cells lie under other lines' insides: the open cells were
 // counted once, so that a cluster is tried in constant time, and the few
 // open ones are listed without a branch per cluster.
-std::size_t FrameAccumulator::OpenClusters(Band& band, const fill::Cluster* end, std::int32_t keepFrom,
-                                           std::int32_t keepTo, std::int32_t width) {
-    const fill::Cluster* clusters = band.clusters.data();
-    const std::uint32_t* open = band.open.data();
+std::size_t FrameAccumulator::OpenClusters(ThreadScratch& scratch, const fill::Cluster* end,
+                                           std::int32_t keepFrom, std::int32_t keepTo, std::int32_t width) {
+    const fill::Cluster* clusters = scratch.clusters.data();
+    const std::uint32_t* open = scratch.open.data();
     const std::size_t total = static_cast<std::size_t>(end - clusters);
-    std::uint32_t* list = band.openList.data();
+    std::uint32_t* list = scratch.openList.data();
     std::size_t opened = 0;
     if (keepFrom == 0 && keepTo == width) {
         for (std::size_t i = 0; i < total; ++i) {
@@ -201,119 +196,118 @@ std::size_t FrameAccumulator::OpenClusters(Band& band, const fill::Cluster* end,
 void FrameAccumulator::Sweep() {
     const std::int32_t width = surface_->width;
     const std::int32_t height = surface_->height;
-    spans_.Prepare(lines_, width, options_.vectorCode, options_.fadeShortcut);
+    spans_.Prepare(lines_, width, options_.vectorCode, options_.joinedSidesShortcut);
     fill::FindHiddenRows(spans_.Actives(), hidden_);
     farField_.Clear();
     if (options_.farFieldShortcut && haveCentre_ && lines_.shapes.size() >= 2) {
         farField_.Find(lines_, centreX_, centreY_, width, height);
     }
     stats_.saturatedRadius = farField_.Radius();
-    PlanPieces();
+    PlanVisits();
 
     const unsigned threads = SweepThreads();
     stats_.threads = threads;
-    if (bands_.size() < threads) bands_.resize(threads);
-    for (unsigned t = 0; t < threads; ++t) PrepareBand(bands_[t]);
-    runRows_ = threads > 1 ? kRunRows : height;
+    if (scratch_.size() < threads) scratch_.resize(threads);
+    for (unsigned t = 0; t < threads; ++t) PrepareScratch(scratch_[t]);
+    batchRows_ = threads > 1 ? kBatchRows : height;
     nextRow_.store(0, std::memory_order_relaxed);
     workers_.Run(
         threads, [](void* self, unsigned worker) { static_cast<FrameAccumulator*>(self)->SweepRows(worker); },
         this);
-    for (unsigned t = 0; t < threads; ++t) stats_.fadeRowsJoined += bands_[t].fadeRowsJoined;
-    stats_.nestedLines = fade_.UsableLines();
-    stats_.nestedFadeCells = fade_.CellsFilled();
+    for (unsigned t = 0; t < threads; ++t) stats_.joinedSidesRows += scratch_[t].joinedSidesRows;
 }
 
 // A thread is worth starting for this many shape rows; fewer cost less than
 // waking it.
 unsigned FrameAccumulator::SweepThreads() const {
-    if (fade_.size() == lines_.shapes.size() && fade_.size() > 0) return 1;
     std::size_t shapeRows = 0;
-    for (const Piece& p : pieces_) shapeRows += static_cast<std::size_t>(p.hi - p.lo);
+    for (const Visit& v : visits_) shapeRows += static_cast<std::size_t>(v.hi - v.lo);
     std::size_t threads = options_.threads != 0 ? options_.threads : std::thread::hardware_concurrency();
     threads = std::min({threads, static_cast<std::size_t>(kMaxThreads), shapeRows / kShapeRowsPerThread,
-                        static_cast<std::size_t>(surface_->height / kRunRows)});
+                        static_cast<std::size_t>(surface_->height / kBatchRows)});
     return static_cast<unsigned>(std::max<std::size_t>(threads, 1));
 }
 
-void FrameAccumulator::PrepareBand(Band& band) {
+void FrameAccumulator::PrepareScratch(ThreadScratch& scratch) {
     const std::int32_t width = surface_->width;
-    band.acc.assign(static_cast<std::size_t>(width) + 4, 0u);  // AllSaturated reads past the last cell
-    band.open.assign(static_cast<std::size_t>(width) + 1, 0u);
-    // Room for every piece at once, so that no later frame of this size
+    scratch.rowSums.assign(static_cast<std::size_t>(width) + 4, 0u);  // AllSaturated reads past the last cell
+    scratch.open.assign(static_cast<std::size_t>(width) + 1, 0u);
+    // Room for every visit at once, so that no later frame of this size
     // grows them, whichever rows fall to which thread.
-    band.active.reserve(pieces_.size());
-    if (band.clusters.size() < 3 * pieces_.size()) band.clusters.resize(3 * pieces_.size());
-    if (band.openList.size() < band.clusters.size()) band.openList.resize(band.clusters.size());
-    band.edgeCells.Prepare(lines_, width, options_.vectorCode,
-                           fade_.size() == lines_.shapes.size() ? &fade_ : nullptr);
-    band.fadeRowsJoined = 0;
+    scratch.active.reserve(visits_.size());
+    if (scratch.clusters.size() < 3 * visits_.size()) scratch.clusters.resize(3 * visits_.size());
+    if (scratch.openList.size() < scratch.clusters.size()) scratch.openList.resize(scratch.clusters.size());
+    scratch.edgeCells.Prepare(lines_, width, options_.vectorCode);
+    scratch.joinedSidesRows = 0;
 }
 
 void FrameAccumulator::SweepRows(unsigned worker) {
-    Band& band = bands_[worker];
+    ThreadScratch& scratch = scratch_[worker];
     const std::int32_t height = surface_->height;
     for (;;) {
-        const std::int32_t lo = nextRow_.fetch_add(runRows_, std::memory_order_relaxed);
+        const std::int32_t lo = nextRow_.fetch_add(batchRows_, std::memory_order_relaxed);
         if (lo >= height) break;
-        SweepRun(band, lo, std::min(lo + runRows_, height));
+        SweepBatch(scratch, lo, std::min(lo + batchRows_, height));
     }
     fill::FinishStores();  // each thread's own streamed stores
 }
 
-void FrameAccumulator::SweepRun(Band& band, std::int32_t lo, std::int32_t hi) {
+void FrameAccumulator::SweepBatch(ThreadScratch& scratch, std::int32_t lo, std::int32_t hi) {
     const std::int32_t width = surface_->width;
-    // The pieces under way when the run begins, then those that begin in it.
-    band.active.clear();
+    // The visits under way when the batch begins, then those that begin in it.
+    scratch.active.clear();
     const std::size_t begun = startOf_[static_cast<std::size_t>(lo)];
     for (std::size_t i = 0; i < begun; ++i) {
-        const Piece& p = pieces_[order_[i]];
-        if (p.hi <= lo) continue;
-        band.active.push_back(spans_.Actives()[p.shape]);
-        band.active.back().rowHi = p.hi;
+        const Visit& v = visits_[order_[i]];
+        if (v.hi <= lo) continue;
+        scratch.active.push_back(spans_.Actives()[v.shape]);
+        scratch.active.back().rowHi = v.hi;
     }
-    std::size_t nextPiece = begun;
-    std::uint32_t* acc = band.acc.data();
-    const bool farField = stats_.saturatedRadius < std::numeric_limits<double>::infinity();
+    std::size_t nextVisit = begun;
+    std::uint32_t* sums = scratch.rowSums.data();
+    // A frame with a saturated radius is dense enough that earlier clusters
+    // often make a later one's cells opaque.
+    const bool skipOpaque = stats_.saturatedRadius < std::numeric_limits<double>::infinity();
     for (std::int32_t row = lo; row < hi; ++row) {
         std::int32_t keepFrom, keepTo;
         KeptCells(row, keepFrom, keepTo);
         std::uint32_t* pixels =
             surface_->bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
-        const bool pieceStarts = nextPiece < order_.size() && pieces_[order_[nextPiece]].lo == row;
-        if (keepFrom >= keepTo && band.active.empty() && !pieceStarts) {
+        const bool visitStarts = nextVisit < order_.size() && visits_[order_[nextVisit]].lo == row;
+        if (keepFrom >= keepTo && scratch.active.empty() && !visitStarts) {
             fill::FillPixels(pixels, width, pixelTable_.Opaque());  // no line here, and all of it opaque
             continue;
         }
-        while (nextPiece < order_.size() && pieces_[order_[nextPiece]].lo == row) {
-            const Piece& p = pieces_[order_[nextPiece++]];
-            band.active.push_back(spans_.Actives()[p.shape]);
-            band.active.back().rowHi = p.hi;
+        while (nextVisit < order_.size() && visits_[order_[nextVisit]].lo == row) {
+            const Visit& v = visits_[order_[nextVisit++]];
+            scratch.active.push_back(spans_.Actives()[v.shape]);
+            scratch.active.back().rowHi = v.hi;
         }
         const fill::Cluster* end =
-            spans_.Row(band.active, row, acc, band.clusters.data(), band.fadeRowsJoined);
+            spans_.Row(scratch.active, row, sums, scratch.clusters.data(), scratch.joinedSidesRows);
         // Only the kept cells' sums are read; the differences left of them
         // still count. The cells beyond are written opaque whatever they hold.
         if (keepFrom < keepTo) {
-            acc[keepFrom] += fill::SumOf(acc, keepFrom);
-            fill::SumRow(acc + keepFrom, keepTo - keepFrom, band.open.data() + keepFrom);
+            sums[keepFrom] += fill::SumOf(sums, keepFrom);
+            fill::SumRow(sums + keepFrom, keepTo - keepFrom, scratch.open.data() + keepFrom);
         }
-        const std::size_t opened = OpenClusters(band, end, keepFrom, keepTo, width);
-        band.edgeCells.Row(band.clusters.data(), band.openList.data(), opened, row, acc, farField);
-        ResolveRow(acc, pixels, keepFrom, keepTo);
+        const std::size_t opened = OpenClusters(scratch, end, keepFrom, keepTo, width);
+        scratch.edgeCells.Row(scratch.clusters.data(), scratch.openList.data(), opened, row, sums,
+                              skipOpaque);
+        ResolveRow(sums, pixels, keepFrom, keepTo);
     }
 }
 
-void FrameAccumulator::ResolveRow(std::uint32_t* acc, std::uint32_t* pixels, std::int32_t keepFrom,
+void FrameAccumulator::ResolveRow(std::uint32_t* sums, std::uint32_t* pixels, std::int32_t keepFrom,
                                   std::int32_t keepTo) const {
     const std::int32_t width = surface_->width;
     const std::uint32_t opaque = pixelTable_.Opaque();
     if (keepTo <= keepFrom) keepFrom = keepTo = 0;
     fill::FillPixels(pixels, keepFrom, opaque);
-    std::fill(acc, acc + keepFrom, 0u);
-    fill::ResolveCells(acc + keepFrom, pixels + keepFrom, keepTo - keepFrom, pixelTable_.BySum(), opaque);
+    std::fill(sums, sums + keepFrom, 0u);
+    fill::ResolveCells(sums + keepFrom, pixels + keepFrom, keepTo - keepFrom, pixelTable_.BySum(), opaque);
     fill::FillPixels(pixels + keepTo, width - keepTo, opaque);
-    std::fill(acc + keepTo, acc + width + 1, 0u);
+    std::fill(sums + keepTo, sums + width + 1, 0u);
 }
 
 }  // namespace qv

@@ -22,7 +22,8 @@ void RandomSource::SeedWith(std::uint32_t seed) noexcept {
 void RandomSource::Replay() noexcept { engine.seed(storedSeed); }
 
 void RandomSource::SetJitterRanges(const std::int32_t percent[4]) noexcept {
-    SetJitterRanges(percent[0], percent[1], percent[2], percent[3]);
+    SetJitterRanges(percent[kDensityJitter], percent[kThicknessJitter], percent[kSpaceJitter],
+                    percent[kAlphaJitter]);
 }
 
 void RandomSource::SetJitterRanges(std::int32_t density, std::int32_t thickness, std::int32_t space,
@@ -30,14 +31,13 @@ void RandomSource::SetJitterRanges(std::int32_t density, std::int32_t thickness,
     // A negative percentage would make an empty range; it means "off".
     auto sane = [](std::int32_t p) { return p < 0 ? 0 : p; };
     jitterPercent = {sane(density), sane(thickness), sane(space), sane(alpha)};
-    using Range = std::uniform_int_distribution<int>::param_type;
-    angleRange.param(Range(0, jitterPercent[0]));
-    thicknessRange.param(Range(0, jitterPercent[1]));
-    spaceRange.param(Range(0, jitterPercent[2]));
-    alphaRange.param(Range(0, jitterPercent[3]));
+    angleRange = UniformInt(jitterPercent[kDensityJitter]);
+    thicknessRange = UniformInt(jitterPercent[kThicknessJitter]);
+    spaceRange = UniformInt(jitterPercent[kSpaceJitter]);
+    alphaRange = UniformInt(jitterPercent[kAlphaJitter]);
 }
 
-std::int32_t RandomSource::NextJitter(int k) {
+std::int32_t RandomSource::NextJitter(JitterIndex k) noexcept {
     switch (k) {
         case 0: return angleRange(engine);
         case 1: return thicknessRange(engine);

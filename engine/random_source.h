@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <random>
 
+#include "effect_settings.h"
 #include "tick_source.h"
+#include "uniform_int.h"
 
 namespace qv {
 
@@ -21,19 +23,22 @@ public:
     void SetJitterRanges(const std::int32_t percent[4]) noexcept;
     void SetJitterRanges(std::int32_t density, std::int32_t thickness, std::int32_t space,
                          std::int32_t alpha) noexcept;
-    std::int32_t NextJitter(int k);  // k: 0 angle, 1 thickness, 2 space, 3 alpha
+    // kDensityJitter draws from the angle range, the others from their own.
+    std::int32_t NextJitter(JitterIndex k) noexcept;
 
-    // Not in the original operations: lets the renderer reproduce a picture.
+    // Lets the renderer and the page reproduce a picture from a given seed.
     void SeedWith(std::uint32_t seed) noexcept;
 
     std::uint32_t storedSeed = 0;
     std::array<std::int32_t, 4> jitterPercent{0, 0, 0, 0};
 
 private:
-    std::uniform_int_distribution<int> angleRange{0, 4};
-    std::uniform_int_distribution<int> thicknessRange{0, 4};
-    std::uniform_int_distribution<int> spaceRange{0, 15};
-    std::uniform_int_distribution<int> alphaRange{0, 127};
+    // Each range is [0, max]; its own mapping keeps a seed's values the same
+    // with every standard library.
+    UniformInt angleRange{4};
+    UniformInt thicknessRange{4};
+    UniformInt spaceRange{15};
+    UniformInt alphaRange{127};
     std::mt19937 engine;
     TickSource tick_;
 };

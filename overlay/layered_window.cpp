@@ -1,8 +1,5 @@
 #include "layered_window.h"
 
-#include "frame_composer.h"
-#include "process_state.h"
-
 namespace qv {
 
 std::uint32_t TickCount() noexcept { return static_cast<std::uint32_t>(GetTickCount()); }
@@ -60,38 +57,6 @@ void ReleaseSurface(OverlaySurface& surface) noexcept {
     // A DIB section whose DC could not be made is freed all the same.
     if (surface.bitmap != nullptr) DeleteObject(surface.bitmap);
     surface = OverlaySurface{};
-}
-
-void RedrawOverlay(std::int32_t selector) noexcept {
-    // The fill's working memory lives as long as the surface does: a drag or
-    // a burst of moves redraws many times a second and must not allocate
-    // and free megabytes for every frame.
-    static FrameScratch scratch;
-    const ULONGLONG started = GetTickCount64();
-    Surface view = overlayLayer.surface.View();
-    RenderFrame(selector, effectSettings, overlayLayer.random, view, overlayLayer.constantAlpha, scratch);
-    HDC screenDC = GetDC(nullptr);
-    overlayLayer.Present(screenDC);
-    ReleaseDC(nullptr, screenDC);
-    RenewHooksAfterFrame(GetTickCount64() - started);
-}
-
-void FitToDesktop() noexcept {
-    RECT desktop{0, 0, 0, 0};
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    const LONG width = desktop.right - desktop.left;
-    const LONG height = desktop.bottom - desktop.top;
-
-    ReleaseSurface(overlayLayer.surface);
-    CreateSurface(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), overlayLayer.surface);
-    overlayLayer.sourcePoint = POINT{0, 0};
-    overlayLayer.size = SIZE{width, height};
-
-    effectSettings.centerX = width / 2;
-    effectSettings.centerY = height / 2;
-    overlayLayer.random.SetJitterRanges(effectSettings.densityJitter, effectSettings.thicknessJitter,
-                                        effectSettings.spaceJitter, effectSettings.alphaJitter);
-    RedrawOverlay(kNewPatternSelector);
 }
 
 }  // namespace qv

@@ -61,13 +61,4 @@ int CreateSurface(std::uint16_t width, std::uint16_t height, OverlaySurface& sur
 // Frees what the surface holds; a surface that holds nothing is left alone.
 void ReleaseSurface(OverlaySurface& surface) noexcept;
 
-// Rebuilds overlayLayer's surface at the desktop's size, puts the centre in
-// the middle, hands the jitter ranges to the random source, draws a new
-// pattern and presents it.
-void FitToDesktop() noexcept;
-
-// One frame with the selector (kNewPatternSelector or kReplaySelector),
-// then presented through a screen DC taken for the call.
-void RedrawOverlay(std::int32_t selector) noexcept;
-
 }  // namespace qv

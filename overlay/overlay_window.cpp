@@ -1,37 +1,88 @@
 #include "overlay_window.h"
 
-#include "frame_composer.h"
 #include "gesture_decoder.h"
-#include "layered_window.h"
 #include "private_messages.h"
-#include "process_state.h"
 
 namespace qv {
 namespace {
 
-void ShowOrHide(HWND window) noexcept {
-    const VisibilityChange change = ToggleVisibility(overlayVisible);
-    overlayVisible = change.visible;
+const OverlayParts* PartsOf(HWND window) noexcept {
+    return reinterpret_cast<const OverlayParts*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void ShowOrHide(const OverlayParts& parts, HWND window) noexcept {
+    const VisibilityChange change = ToggleVisibility(parts.visible);
+    parts.visible = change.visible;
     ShowWindow(window, change.show ? SW_SHOW : SW_HIDE);
 }
 
-LRESULT MoveCenter() noexcept {
-    EnterCriticalSection(&queueLock);
-    const DrainResult drained = pointQueue.Drain();
+LRESULT MoveCenter(const OverlayParts& parts) noexcept {
+    EnterCriticalSection(&parts.pointsLock);
+    const DrainResult drained = parts.points.Drain();
     if (drained.count >= 1) {
-        effectSettings.centerX = drained.newest.x;
-        effectSettings.centerY = drained.newest.y;
+        parts.settings.centerX = drained.newest.x;
+        parts.settings.centerY = drained.newest.y;
     }
-    LeaveCriticalSection(&queueLock);
+    LeaveCriticalSection(&parts.pointsLock);
     // A burst is drawn once; give the rest of the slice to whoever is
     // still producing it before spending a frame.
     if (drained.count > 1) Sleep(0);
     if (drained.count == 0) return 0;
-    RedrawOverlay(kReplaySelector);
+    RedrawOverlay(parts, kReplaySelector);
+    return 0;
+}
+
+// The private messages, once the window has its parts.
+LRESULT HandlePrivateMessage(const OverlayParts& parts, HWND window, UINT message, WPARAM wParam) noexcept {
+    if (message == WM_APP_HOTKEY) {
+        if (wParam == kVkLShift)
+            RedrawOverlay(parts, kNewPatternSelector);
+        else if (wParam == kVkLMenu)
+            ShowOrHide(parts, window);
+    } else if (message == WM_APP_REDRAW) {
+        RedrawOverlay(parts, kReplaySelector);
+    } else if (message == WM_APP_MOVE_CENTER) {
+        return MoveCenter(parts);
+    }
     return 0;
 }
 
 }  // namespace
+
+void BindOverlayWindow(HWND window, const OverlayParts& parts) noexcept {
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&parts));
+}
+
+void RedrawOverlay(const OverlayParts& parts, std::int32_t selector) noexcept {
+    const ULONGLONG started = GetTickCount64();
+    GridLayerWindow& layer = parts.layer;
+    Surface view = layer.surface.View();
+    RenderFrame(selector, parts.settings, layer.random, view, layer.constantAlpha, parts.scratch);
+    HDC screenDC = GetDC(nullptr);
+    layer.Present(screenDC);
+    ReleaseDC(nullptr, screenDC);
+    if (parts.frameDrawn != nullptr) parts.frameDrawn(GetTickCount64() - started);
+}
+
+void FitToDesktop(const OverlayParts& parts) noexcept {
+    RECT desktop{0, 0, 0, 0};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    const LONG width = desktop.right - desktop.left;
+    const LONG height = desktop.bottom - desktop.top;
+
+    GridLayerWindow& layer = parts.layer;
+    ReleaseSurface(layer.surface);
+    CreateSurface(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), layer.surface);
+    layer.sourcePoint = POINT{0, 0};
+    layer.size = SIZE{width, height};
+
+    EffectSettings& settings = parts.settings;
+    settings.centerX = width / 2;
+    settings.centerY = height / 2;
+    layer.random.SetJitterRanges(settings.densityJitter, settings.thicknessJitter, settings.spaceJitter,
+                                 settings.alphaJitter);
+    RedrawOverlay(parts, kNewPatternSelector);
+}
 
 LRESULT CALLBACK OverlayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -56,20 +107,15 @@ LRESULT CALLBACK OverlayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         }
         case WM_DISPLAYCHANGE:
-            FitToDesktop();
+            if (const OverlayParts* parts = PartsOf(window)) FitToDesktop(*parts);
             return 1;
-        default: break;
+        default:
+            break;
     }
-    if (message == WM_APP_HOTKEY) {
-        if (wParam == kVkLShift) RedrawOverlay(kNewPatternSelector);
-        else if (wParam == kVkLMenu) ShowOrHide(window);
-        return 0;
+    if (message == WM_APP_HOTKEY || message == WM_APP_REDRAW || message == WM_APP_MOVE_CENTER) {
+        const OverlayParts* parts = PartsOf(window);
+        return parts != nullptr ? HandlePrivateMessage(*parts, window, message, wParam) : 0;
     }
-    if (message == WM_APP_REDRAW) {
-        RedrawOverlay(kReplaySelector);
-        return 0;
-    }
-    if (message == WM_APP_MOVE_CENTER) return MoveCenter();
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -1,10 +1,47 @@
-// The overlay window's procedure: every redraw of the program happens here,
-// asked for by the private messages (private_messages.h).
+// The overlay window: its procedure, where every redraw of the program
+// happens (asked for by the private messages, private_messages.h), and the
+// frames it draws. The overlay owns none of what it works on: the program
+// hands it its objects as OverlayParts, and is told how long each frame took.
 #pragma once
 
+#include <cstdint>
+
+#include "effect_settings.h"
+#include "frame_composer.h"
+#include "layered_window.h"
+#include "point_queue.h"
 #include "win32.h"
 
 namespace qv {
+
+// Everything the overlay window reads and writes, owned by the program.
+struct OverlayParts {
+    GridLayerWindow& layer;    // the window, its surface and the random source
+    EffectSettings& settings;  // what every frame is drawn from; the centre is written here
+    FrameScratch& scratch;     // the fill's working memory, kept from frame to frame
+    std::int32_t& visible;     // the remembered visibility that show/hide flips
+    PointQueue& points;        // drained by the move-centre request, under pointsLock
+    CRITICAL_SECTION& pointsLock;
+    // Told after every frame how many milliseconds drawing and presenting
+    // it took. Frames are drawn on the thread that serves the desktop's
+    // input hooks, so a slow one matters to whoever installed them. May be
+    // null.
+    void (*frameDrawn)(std::uint64_t frameMs) noexcept;
+};
+
+// Makes the parts those of the window, whose procedure is OverlayWndProc.
+// Until then the procedure only pins the window to the origin, validates
+// it and ends the program with it; the private messages do nothing.
+void BindOverlayWindow(HWND window, const OverlayParts& parts) noexcept;
+
+// Rebuilds the surface at the desktop's size, puts the centre in the
+// middle, hands the jitter ranges to the random source, draws a new pattern
+// and presents it.
+void FitToDesktop(const OverlayParts& parts) noexcept;
+
+// One frame with the selector (kNewPatternSelector or kReplaySelector),
+// then presented through a screen DC taken for the call.
+void RedrawOverlay(const OverlayParts& parts, std::int32_t selector) noexcept;
 
 LRESULT CALLBACK OverlayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

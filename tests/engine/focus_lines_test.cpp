@@ -12,9 +12,7 @@ namespace {
 
 std::uint32_t FixedTick() noexcept { return 4242; }
 
-PassParams DefaultPass() {
-    return PassParams{3.3f, 0.5f, 100.0f, 1.0f, 1.0f, 0x000000u, 255, 960, 540};
-}
+PassParams DefaultPass() { return PassParams{3.3f, 0.5f, 100.0f, 1.0f, 1.0f, 0x000000u, 255, 960, 540}; }
 
 std::vector<Triangle> Lines(const PassParams& p, RandomSource& r, int w = 1920, int h = 1080) {
     TriangleRecorder rec;
@@ -135,11 +133,11 @@ TEST(FocusLines, DrawOrderPerLine) {
     const auto lines = Lines(p, r);
     r.Replay();
     for (const Triangle& t : lines) {
-        r.NextJitter(0);
-        const int space = r.NextJitter(2);
-        r.NextJitter(1);
-        r.NextJitter(1);
-        const int alpha = r.NextJitter(3);
+        r.NextJitter(kDensityJitter);
+        const int space = r.NextJitter(kSpaceJitter);
+        r.NextJitter(kThicknessJitter);
+        r.NextJitter(kThicknessJitter);
+        const int alpha = r.NextJitter(kAlphaJitter);
         const double tipDistance = std::hypot(t.tipX - 960.0, t.tipY - 540.0);
         EXPECT_NEAR(tipDistance, 200.0 + 4.0 * space, 1.5);
         if (alpha == 0) {
@@ -179,10 +177,12 @@ TEST(FocusLines, CentreFarOutsideSaturatesInsteadOfOverflowing) {
 }
 
 TEST(BlurPasses, SpaceValuesForLevelsOneAndTwenty) {
-    const float level20[kBlurPassCount] = {83.33333f, 83.33333f, 91.53845f, 107.94871f, 124.35896f, 140.76923f,
-                                           165.38461f, 190.00000f, 222.82051f, 255.64102f, 288.46155f, 321.28204f};
-    const float level1[kBlurPassCount] = {83.33333f, 83.33333f, 99.33333f, 131.33333f, 163.33333f, 195.33333f,
-                                          243.33333f, 291.33331f, 355.33331f, 419.33331f, 483.33331f, 547.33331f};
+    const float level20[kBlurPassCount] = {83.33333f,  83.33333f,  91.53845f,  107.94871f,
+                                           124.35896f, 140.76923f, 165.38461f, 190.00000f,
+                                           222.82051f, 255.64102f, 288.46155f, 321.28204f};
+    const float level1[kBlurPassCount] = {83.33333f,  83.33333f,  99.33333f,  131.33333f,
+                                          163.33333f, 195.33333f, 243.33333f, 291.33331f,
+                                          355.33331f, 419.33331f, 483.33331f, 547.33331f};
     float got[kBlurPassCount];
     BlurSpaceValues(100.0f, 20.0f / 20.0f + 0.95f, got);
     for (int k = 0; k < kBlurPassCount; ++k) EXPECT_NEAR(got[k], level20[k], 6e-6 * level20[k]) << k;
@@ -203,7 +203,8 @@ TEST(BlurPasses, TwelvePassesOfTheSameLines) {
         for (std::size_t i = 0; i < rec.passes[k].triangles.size(); ++i) {
             const Triangle& a = rec.passes[0].triangles[i];
             const Triangle& b = rec.passes[k].triangles[i];
-            ASSERT_TRUE(a.c1X == b.c1X && a.c1Y == b.c1Y && a.c2X == b.c2X && a.c2Y == b.c2Y) << k << " " << i;
+            ASSERT_TRUE(a.c1X == b.c1X && a.c1Y == b.c1Y && a.c2X == b.c2X && a.c2Y == b.c2Y)
+                << k << " " << i;
         }
     }
     EXPECT_FLOAT_EQ(rec.passes[0].info.spaceValue, 100.0f / 1.2f);
@@ -211,7 +212,7 @@ TEST(BlurPasses, TwelvePassesOfTheSameLines) {
     // The engine is left seeded from storedSeed.
     RandomSource fresh(&FixedTick);
     fresh.SetJitterRanges(40, 50, 70, 50);
-    EXPECT_EQ(r.NextJitter(0), fresh.NextJitter(0));
+    EXPECT_EQ(r.NextJitter(kDensityJitter), fresh.NextJitter(kDensityJitter));
 }
 
 // Each blur pass is the ring drawn on its own with that pass's space value
@@ -240,7 +241,8 @@ TEST(BlurPasses, EachPassIsTheRingDrawnAlone) {
             ASSERT_EQ(a.size(), b.size());
             for (std::size_t i = 0; i < a.size(); ++i) {
                 ASSERT_TRUE(a[i].tipX == b[i].tipX && a[i].tipY == b[i].tipY && a[i].c1X == b[i].c1X &&
-                            a[i].c1Y == b[i].c1Y && a[i].c2X == b[i].c2X && a[i].c2Y == b[i].c2Y && a[i].argb == b[i].argb)
+                            a[i].c1Y == b[i].c1Y && a[i].c2X == b[i].c2X && a[i].c2Y == b[i].c2Y &&
+                            a[i].argb == b[i].argb)
                     << "divisor " << divisor << " pass " << k << " line " << i;
             }
         }

@@ -1,7 +1,7 @@
 // The frame fill's pixels, pinned: a spread of settings rendered through
-// RenderFrame and hashed, against hashes taken from the fill before it was
-// reorganised. Any change to the fill that moves a single bit of a single
-// pixel shows here; a change meant to move pixels updates the hashes and
+// RenderFrame and hashed, against the hashes of the pictures the fill
+// draws. Any change to the fill that moves a single bit of a single pixel
+// shows here; a change meant to move pixels updates the hashes and
 // says why in its commit.
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "fill_simd.h"
@@ -31,8 +32,9 @@ const Case kFrames[] = {
 };
 
 // Other shapes, small: thick sparse lines, stretch with alpha jitter, long
-// faint fades, and fades whose lines leave the picture at its sides, where a
-// line's sides fall into different clusters or out of the picture.
+// faint gradations, and gradations whose lines leave the picture at its
+// sides, where a line's sides fall into different clusters or out of the
+// picture.
 const Case kShapes[] = {
     {"sparse_wide", 160, 100, 10, 20, 300, 500, 0, 0},
     {"stretched_alpha", 160, 100, 300, 14, 80, 80, 30, 0},
@@ -59,13 +61,13 @@ TEST(Quality, FramesMatchTheSupersampledReference) {
 
 // Where the edges of different lines cross inside one pixel, coverage
 // composited line by line cannot know how the parts overlap; thick sparse
-// lines and stretched ones show it most. The fades themselves are exact.
+// lines and stretched ones show it most. The gradations themselves are exact.
 TEST(Quality, OtherShapesStayCloseToTheReference) {
     for (const Case& c : kShapes) {
         const Error e = Measure(c);
-        const bool fade = c.blur != 0;
-        EXPECT_LE(e.mean, fade ? 0.5 : 2.5) << c.name;
-        EXPECT_LE(e.p99, fade ? 1.0 : 40.0) << c.name;
+        const bool blurred = c.blur != 0;
+        EXPECT_LE(e.mean, blurred ? 0.5 : 2.5) << c.name;
+        EXPECT_LE(e.p99, blurred ? 1.0 : 40.0) << c.name;
     }
 }
 
@@ -105,6 +107,37 @@ TEST(Quality, NestedBlurEdgesDoNotDarkenEachOther) {
     std::printf("one by one: mean %.3f/255; frame: mean %.3f/255\n", separate.mean, frame.mean);
 }
 
+// One wide line of the blur's twelve passes whose axis runs down the middle
+// column: corners far below the picture, tips 9 rows apart from row 10 down.
+// Going outward along the axis, alpha never falls and rises a step per pass,
+// to opaque: the passes' staircase is neither smoothed into one ramp nor
+// missing a step.
+TEST(Quality, BlurLineKeepsItsStaircaseAlongItsAxis) {
+    constexpr int kWidth = 64, kHeight = 140, kAxis = kWidth / 2;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kWidth) * kHeight);
+    Surface surface{pixels.data(), pixels.size() * 4, kWidth, kHeight};
+    FrameAccumulator frame(surface);
+    frame.BeginFrame(kWidth, kHeight);
+    for (int k = 0; k < kBlurPassCount; ++k) {
+        const std::uint8_t alpha = kBlurPassOpacity[k];
+        frame.BeginPass(PassInfo{0.0f, alpha, 0xFFFFFFu, 1});
+        frame.FillTriangle(Triangle{kAxis, 10 + 9 * k, kAxis - 90, kHeight + 400, kAxis + 90, kHeight + 400,
+                                    (static_cast<std::uint32_t>(alpha) << 24) | 0xFFFFFFu});
+        frame.EndPass();
+    }
+    frame.EndFrame();
+    int previous = 0, steps = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        const int a = static_cast<int>(pixels[static_cast<std::size_t>(y) * kWidth + kAxis] >> 24);
+        EXPECT_GE(a, previous) << "row " << y;
+        steps += a > previous ? 1 : 0;
+        previous = a;
+    }
+    // A step a pass, give or take the rows where one spreads over two.
+    EXPECT_GE(steps, kBlurPassCount - 1);
+    EXPECT_EQ(previous, 255);
+}
+
 }  // namespace
 }  // namespace qv
 
@@ -134,20 +167,18 @@ std::vector<double> SlicedCoverage(const std::vector<float>& lo, const std::vect
 // beyond them, with weights of both signs; the vector form and the plain one
 // agree with slicing, for piece counts that do and do not fill whole groups.
 TEST(CellCoverage, MatchesSlicedAreaInVectorAndPlainForm) {
-    RandomSource random(&Seed);
-    random.SetJitterRanges(100, 100, 100, 100);
-    random.Reseed();
+    std::mt19937 random(Seed());
+    auto fraction = [&random] { return static_cast<float>(random() % 101) / 100.0f; };  // in steps of 1/100
     for (int trial = 0; trial < 40; ++trial) {
         const std::size_t n = static_cast<std::size_t>(1 + trial % 11);
         const int cells = 1 + trial % 9;
         std::vector<float> lo(n), hi(n), h(n);
         for (std::size_t k = 0; k < n; ++k) {
-            const float a =
-                static_cast<float>(random.NextJitter(0)) / 100.0f * (static_cast<float>(cells) + 2.0f) - 1.0f;
-            const float width = k % 4 == 0 ? 0.0f : static_cast<float>(random.NextJitter(1)) / 100.0f * 3.0f;
+            const float a = fraction() * (static_cast<float>(cells) + 2.0f) - 1.0f;
+            const float width = k % 4 == 0 ? 0.0f : fraction() * 3.0f;
             lo[k] = a;
             hi[k] = a + width;
-            h[k] = (static_cast<float>(random.NextJitter(2)) - 50.0f) / 50.0f;
+            h[k] = (fraction() - 0.5f) * 2.0f;
         }
         const float base = 0.25f;
         const auto expected = SlicedCoverage(lo, hi, h, cells, base);
@@ -315,10 +346,11 @@ TEST(FrameFill, FarFieldCountsTheBlursTranslucentPasses) {
     EXPECT_LT(all, last - 16.0);
 }
 
-// In a blur line's fade, where its two sides share their cells, the row is
-// one cluster found from single-precision bounds instead of the general
-// path: not a pixel may differ, for any centre, ellipse or blur level.
-TEST(FrameFill, BlurFadeRowsChangeNoPixel) {
+// In a blur line's gradation, where its two sides share their cells, the
+// row is one cluster found from single-precision bounds instead of the
+// general way (its joined sides): not a pixel may differ, for any centre,
+// ellipse or blur level.
+TEST(FrameFill, JoinedSidesShortcutChangesNoPixel) {
     const ShortcutFrame frames[] = {
         {"blur20", 960, 540, 500, 500, 0, 20, 480, 270},
         {"blur20_alpha_near_side", 960, 540, 400, 500, 50, 20, 60, 500},
@@ -329,16 +361,16 @@ TEST(FrameFill, BlurFadeRowsChangeNoPixel) {
     for (const ShortcutFrame& f : frames) {
         FillStats stats;
         const auto fast = FilledFrame(f, FillOptions{}, &stats);
-        const std::size_t joined = stats.fadeRowsJoined;
-        const auto general = FilledFrame(f, FillOptions{.fadeShortcut = false});
+        const std::size_t joined = stats.joinedSidesRows;
+        const auto general = FilledFrame(f, FillOptions{.joinedSidesShortcut = false});
         EXPECT_EQ(DifferingPixels(fast, general), 0u) << f.name;
-        EXPECT_GT(joined, 1000u) << f.name << ": the fades went the general way";
+        EXPECT_GT(joined, 1000u) << f.name << ": the joined sides went the general way";
     }
 }
 
-// Rows swept in bands on several threads give the very picture one thread
-// gives, however the rows fall to the threads: a run of rows that begins
-// in the middle of lines must find them under way.
+// Rows swept in batches on several threads give the very picture one thread
+// gives, however the rows fall to the threads: a batch that begins in the
+// middle of lines must find them under way.
 TEST(FrameFill, ThreadsChangeNoPixel) {
     const ShortcutFrame frames[] = {
         {"dense_blur1", 960, 540, 500, 500, 0, 1, 480, 270},
@@ -350,11 +382,11 @@ TEST(FrameFill, ThreadsChangeNoPixel) {
         FillStats stats;
         const auto one = FilledFrame(f, FillOptions{.threads = 1}, &stats);
         EXPECT_EQ(stats.threads, 1u) << f.name;
-        const std::size_t joined = stats.fadeRowsJoined;
+        const std::size_t joined = stats.joinedSidesRows;
         const auto several = FilledFrame(f, FillOptions{.threads = 5}, &stats);
         EXPECT_EQ(DifferingPixels(one, several), 0u) << f.name;
         EXPECT_GT(stats.threads, 1u) << f.name << ": swept on one thread";
-        EXPECT_EQ(stats.fadeRowsJoined, joined) << f.name << ": every thread's rows counted";
+        EXPECT_EQ(stats.joinedSidesRows, joined) << f.name << ": every thread's rows counted";
     }
 }
 

@@ -12,7 +12,8 @@ std::uint32_t FakeTick() noexcept { return fakeTicks; }
 
 std::vector<int> Draw(RandomSource& r, int count) {
     std::vector<int> out;
-    for (int i = 0; i < count; ++i) out.push_back(r.NextJitter(i % 4));
+    for (int i = 0; i < count; ++i)
+        out.push_back(r.NextJitter(static_cast<JitterIndex>(i % kJitterPercentCount)));
     return out;
 }
 
@@ -49,14 +50,14 @@ TEST(RandomSource, SameTickGivesSamePattern) {
 TEST(RandomSource, RangesAreInclusiveAndFollowThePercentages) {
     RandomSource r(&FakeTick);
     r.SetJitterRanges(0, 3, 200, 1);
-    EXPECT_EQ(r.jitterPercent[0], 0);
-    EXPECT_EQ(r.jitterPercent[2], 200);
+    EXPECT_EQ(r.jitterPercent[kDensityJitter], 0);
+    EXPECT_EQ(r.jitterPercent[kSpaceJitter], 200);
     bool sawSpaceMax = false, sawThicknessMax = false;
     for (int i = 0; i < 20000; ++i) {
-        EXPECT_EQ(r.NextJitter(0), 0);
-        const int t = r.NextJitter(1);
-        const int s = r.NextJitter(2);
-        const int a = r.NextJitter(3);
+        EXPECT_EQ(r.NextJitter(kDensityJitter), 0);
+        const int t = r.NextJitter(kThicknessJitter);
+        const int s = r.NextJitter(kSpaceJitter);
+        const int a = r.NextJitter(kAlphaJitter);
         ASSERT_TRUE(t >= 0 && t <= 3);
         ASSERT_TRUE(s >= 0 && s <= 200);
         ASSERT_TRUE(a == 0 || a == 1);
@@ -70,8 +71,8 @@ TEST(RandomSource, RangesAreInclusiveAndFollowThePercentages) {
 TEST(RandomSource, NegativePercentageMeansOff) {
     RandomSource r(&FakeTick);
     r.SetJitterRanges(-5, 10, 10, 10);
-    EXPECT_EQ(r.jitterPercent[0], 0);
-    EXPECT_EQ(r.NextJitter(0), 0);
+    EXPECT_EQ(r.jitterPercent[kDensityJitter], 0);
+    EXPECT_EQ(r.NextJitter(kDensityJitter), 0);
 }
 
 }  // namespace

@@ -37,10 +37,15 @@ struct GuardedSurface {
 
 std::int32_t Coordinate(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-        case 0: return in.ConsumeIntegralInRange<std::int32_t>(-40, 200);
-        case 1: return in.ConsumeIntegralInRange<std::int32_t>(-400000, 400000);
-        case 2: return in.PickValueInArray<std::int32_t>({INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1, 0, -1});
-        default: return in.ConsumeIntegral<std::int32_t>();
+        case 0:
+            return in.ConsumeIntegralInRange<std::int32_t>(-40, 200);
+        case 1:
+            return in.ConsumeIntegralInRange<std::int32_t>(-400000, 400000);
+        case 2:
+            return in.PickValueInArray<std::int32_t>(
+                {INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1, 0, -1});
+        default:
+            return in.ConsumeIntegral<std::int32_t>();
     }
 }
 
@@ -58,13 +63,15 @@ void FuzzFrame(FuzzedDataProvider& in, const qv::FillOptions& options) {
     }
     s.density = wild ? in.ConsumeIntegral<std::uint16_t>()
                      : in.ConsumeIntegralInRange<std::uint16_t>(qv::kDensityRange.min, qv::kDensityRange.max);
-    s.thickness = wild ? in.ConsumeIntegral<std::uint16_t>()
-                       : in.ConsumeIntegralInRange<std::uint16_t>(qv::kThicknessRange.min, qv::kThicknessRange.max);
+    s.thickness =
+        wild ? in.ConsumeIntegral<std::uint16_t>()
+             : in.ConsumeIntegralInRange<std::uint16_t>(qv::kThicknessRange.min, qv::kThicknessRange.max);
     s.space = wild ? in.ConsumeIntegral<std::uint16_t>()
                    : in.ConsumeIntegralInRange<std::uint16_t>(qv::kSpaceRange.min, qv::kSpaceRange.max);
     // Ratio 0 and 1000 give stretch 6.
-    s.ratio = in.ConsumeBool() ? in.PickValueInArray<std::uint16_t>({0, 1000})
-                               : in.ConsumeIntegralInRange<std::uint16_t>(qv::kRatioRange.min, qv::kRatioRange.max);
+    s.ratio = in.ConsumeBool()
+                  ? in.PickValueInArray<std::uint16_t>({0, 1000})
+                  : in.ConsumeIntegralInRange<std::uint16_t>(qv::kRatioRange.min, qv::kRatioRange.max);
     s.centerX = Coordinate(in);
     s.centerY = Coordinate(in);
     // The uniform ranges of the random source accept only non-negative bounds.
@@ -113,16 +120,22 @@ void FuzzTriangles(FuzzedDataProvider& in, const qv::FillOptions& options) {
     // blur does; the fill then treats a line's triangles as one shape.
     const bool nested = in.ConsumeBool();
     std::vector<qv::Triangle> corners(static_cast<std::size_t>(lines));
-    for (qv::Triangle& c : corners) c = qv::Triangle{0, 0, Coordinate(in), Coordinate(in), Coordinate(in), Coordinate(in), 0};
+    for (qv::Triangle& c : corners)
+        c = qv::Triangle{0, 0, Coordinate(in), Coordinate(in), Coordinate(in), Coordinate(in), 0};
     reference.BeginFrame(w, h);
     frame.BeginFrame(w, h);
     for (int p = 0; p < passes && in.remaining_bytes() > 0; ++p) {
-        const qv::PassInfo info{1.0f, in.ConsumeIntegral<std::uint8_t>(), rgb, static_cast<std::uint32_t>(lines)};
+        const qv::PassInfo info{1.0f, in.ConsumeIntegral<std::uint8_t>(), rgb,
+                                static_cast<std::uint32_t>(lines)};
         reference.BeginPass(info);
         frame.BeginPass(info);
         for (int i = 0; i < lines; ++i) {
-            qv::Triangle t{Coordinate(in), Coordinate(in), Coordinate(in), Coordinate(in),
-                           Coordinate(in), Coordinate(in),
+            qv::Triangle t{Coordinate(in),
+                           Coordinate(in),
+                           Coordinate(in),
+                           Coordinate(in),
+                           Coordinate(in),
+                           Coordinate(in),
                            (static_cast<std::uint32_t>(in.ConsumeIntegral<std::uint8_t>()) << 24) | rgb};
             if (nested) {
                 const qv::Triangle& c = corners[static_cast<std::size_t>(i)];
@@ -144,10 +157,8 @@ void FuzzTriangles(FuzzedDataProvider& in, const qv::FillOptions& options) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    // Both the vector code and the plain code that builds without it, and
-    // the blur's fade from its nesting.
-    const bool vectorCode = in.ConsumeBool();
-    const qv::FillOptions options{.vectorCode = vectorCode, .nestedFade = in.ConsumeBool()};
+    // Both the vector code and the plain code that builds without it.
+    const qv::FillOptions options{.vectorCode = in.ConsumeBool()};
     if (in.ConsumeBool()) {
         FuzzFrame(in, options);
     } else {

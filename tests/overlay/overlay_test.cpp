@@ -7,7 +7,6 @@
 #include "gdiplus_startup.h"
 #include "layered_window.h"
 #include "private_messages.h"
-#include "process_state.h"
 #include "win_test_env.h"
 
 namespace qv {
@@ -63,22 +62,22 @@ TEST(OverlaySurface, SurfaceWithoutPixelsIsNeverDrawnInto) {
 }
 
 TEST(FitToDesktop, SizesToTheDesktopAndCentres) {
-    test::OverlayForTest();
+    const test::OverlayUnderTest o = test::OverlayForTest();
     RECT desktop;
     GetWindowRect(GetDesktopWindow(), &desktop);
     const LONG w = desktop.right - desktop.left;
     const LONG h = desktop.bottom - desktop.top;
-    effectSettings.centerX = 3;
-    effectSettings.centerY = 4;
-    FitToDesktop();
-    EXPECT_EQ(overlayLayer.size.cx, w);
-    EXPECT_EQ(overlayLayer.size.cy, h);
-    EXPECT_EQ(overlayLayer.surface.byteSize, static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4u);
-    EXPECT_EQ(effectSettings.centerX, w / 2);
-    EXPECT_EQ(effectSettings.centerY, h / 2);
-    EXPECT_GT(CountNonZero(overlayLayer.surface), 0u) << "a first frame was drawn";
+    o.settings.centerX = 3;
+    o.settings.centerY = 4;
+    FitToDesktop(o.parts);
+    EXPECT_EQ(o.layer.size.cx, w);
+    EXPECT_EQ(o.layer.size.cy, h);
+    EXPECT_EQ(o.layer.surface.byteSize, static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4u);
+    EXPECT_EQ(o.settings.centerX, w / 2);
+    EXPECT_EQ(o.settings.centerY, h / 2);
+    EXPECT_GT(CountNonZero(o.layer.surface), 0u) << "a first frame was drawn";
     RECT window;
-    GetWindowRect(overlayWindow, &window);
+    GetWindowRect(o.window, &window);
     EXPECT_EQ(window.left, 0);
     EXPECT_EQ(window.top, 0);
     EXPECT_EQ(window.right, w) << "presenting sizes the window";
@@ -86,107 +85,152 @@ TEST(FitToDesktop, SizesToTheDesktopAndCentres) {
 }
 
 TEST(FitToDesktop, TwiceLeavesOneSurfaceAndANewPattern) {
-    test::OverlayForTest();
-    HBITMAP first = overlayLayer.surface.bitmap;
-    const std::uint32_t seed = overlayLayer.random.storedSeed;
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    HBITMAP first = o.layer.surface.bitmap;
+    const std::uint32_t seed = o.layer.random.storedSeed;
     Sleep(20);  // the seed comes from the tick count
-    FitToDesktop();
+    FitToDesktop(o.parts);
     EXPECT_EQ(GetObjectType(first), 0u) << "the first surface was released";
-    EXPECT_NE(overlayLayer.surface.bitmap, nullptr);
-    EXPECT_NE(overlayLayer.random.storedSeed, seed);
+    EXPECT_NE(o.layer.surface.bitmap, nullptr);
+    EXPECT_NE(o.layer.random.storedSeed, seed);
 }
 
 TEST(FitToDesktop, HandsTheJitterPercentagesToTheRandomSource) {
-    test::OverlayForTest();
-    effectSettings.densityJitter = 11;
-    effectSettings.thicknessJitter = 22;
-    effectSettings.spaceJitter = 33;
-    effectSettings.alphaJitter = 44;
-    FitToDesktop();
-    EXPECT_EQ(overlayLayer.random.jitterPercent[0], 11);
-    EXPECT_EQ(overlayLayer.random.jitterPercent[1], 22);
-    EXPECT_EQ(overlayLayer.random.jitterPercent[2], 33);
-    EXPECT_EQ(overlayLayer.random.jitterPercent[3], 44);
-    ApplyStartupDefaults(effectSettings);
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    o.settings.densityJitter = 11;
+    o.settings.thicknessJitter = 22;
+    o.settings.spaceJitter = 33;
+    o.settings.alphaJitter = 44;
+    FitToDesktop(o.parts);
+    EXPECT_EQ(o.layer.random.jitterPercent[0], 11);
+    EXPECT_EQ(o.layer.random.jitterPercent[1], 22);
+    EXPECT_EQ(o.layer.random.jitterPercent[2], 33);
+    EXPECT_EQ(o.layer.random.jitterPercent[3], 44);
+    ApplyStartupDefaults(o.settings);
 }
 
 TEST(OverlayWindow, MoveCentreTakesTheNewestPointAndDrawsOnce) {
-    HWND w = test::OverlayForTest();
-    effectSettings.centerX = 7;
-    effectSettings.centerY = 8;
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    HWND w = o.window;
+    o.settings.centerX = 7;
+    o.settings.centerY = 8;
     EXPECT_EQ(SendMessageW(w, WM_APP_MOVE_CENTER, 0, 0), 0);
-    EXPECT_EQ(effectSettings.centerX, 7) << "empty queue: centre unchanged";
+    EXPECT_EQ(o.settings.centerX, 7) << "empty queue: centre unchanged";
 
-    EnterCriticalSection(&queueLock);
-    pointQueue.Append({10, 20});
-    pointQueue.Append({30, 40});
-    pointQueue.Append({50, 60});
-    LeaveCriticalSection(&queueLock);
+    EnterCriticalSection(&o.pointsLock);
+    o.points.Append({10, 20});
+    o.points.Append({30, 40});
+    o.points.Append({50, 60});
+    LeaveCriticalSection(&o.pointsLock);
     EXPECT_EQ(SendMessageW(w, WM_APP_MOVE_CENTER, 0, 0), 0);
-    EXPECT_EQ(effectSettings.centerX, 50);
-    EXPECT_EQ(effectSettings.centerY, 60);
-    EXPECT_EQ(pointQueue.size(), 0u);
+    EXPECT_EQ(o.settings.centerX, 50);
+    EXPECT_EQ(o.settings.centerY, 60);
+    EXPECT_EQ(o.points.size(), 0u);
     // The frame was drawn around the new centre: its pixel is empty, while
     // the old centre of the desktop now has lines near it.
-    const auto* p = static_cast<const std::uint32_t*>(overlayLayer.surface.bits);
-    EXPECT_EQ(p[60 * overlayLayer.surface.width + 50], 0u);
+    const auto* p = static_cast<const std::uint32_t*>(o.layer.surface.bits);
+    EXPECT_EQ(p[60 * o.layer.surface.width + 50], 0u);
 }
 
 // A drag redraws once per mouse event: after the first frame, frames reuse
 // the surface and the fill's working memory instead of allocating anew.
 TEST(OverlayWindow, FramesAfterTheFirstAllocateNothing) {
-    HWND w = test::OverlayForTest();
-    effectSettings.blurLevel = 5;  // the blur passes need the most working memory
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    HWND w = o.window;
+    o.settings.blurLevel = 5;  // the blur passes need the most working memory
     SendMessageW(w, WM_APP_REDRAW, 0, 0);
-    EnterCriticalSection(&queueLock);
-    pointQueue.Append({100, 80});
-    LeaveCriticalSection(&queueLock);
+    EnterCriticalSection(&o.pointsLock);
+    o.points.Append({100, 80});
+    LeaveCriticalSection(&o.pointsLock);
     const std::size_t before = test::allocationCount.load();
     SendMessageW(w, WM_APP_REDRAW, 0, 0);
     SendMessageW(w, WM_APP_MOVE_CENTER, 0, 0);
     SendMessageW(w, WM_APP_REDRAW, 0, 0);
     EXPECT_EQ(test::allocationCount.load(), before);
-    ASSERT_GT(CountNonZero(overlayLayer.surface), 0u) << "the frames were drawn";
-    effectSettings.blurLevel = 0;
-    FitToDesktop();
+    ASSERT_GT(CountNonZero(o.layer.surface), 0u) << "the frames were drawn";
+    o.settings.blurLevel = 0;
+    FitToDesktop(o.parts);
 }
 
 TEST(OverlayWindow, ReplayKeepsThePatternAndNewPatternChangesIt) {
-    HWND w = test::OverlayForTest();
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    HWND w = o.window;
     SendMessageW(w, WM_APP_REDRAW, 0, 0);
-    const std::uint32_t seed = overlayLayer.random.storedSeed;
+    const std::uint32_t seed = o.layer.random.storedSeed;
     SendMessageW(w, WM_APP_REDRAW, 0, 0);
-    EXPECT_EQ(overlayLayer.random.storedSeed, seed);
+    EXPECT_EQ(o.layer.random.storedSeed, seed);
     Sleep(20);
     EXPECT_EQ(SendMessageW(w, WM_APP_HOTKEY, kVkLShift, 0), 0);
-    EXPECT_NE(overlayLayer.random.storedSeed, seed);
+    EXPECT_NE(o.layer.random.storedSeed, seed);
 }
 
 TEST(OverlayWindow, ShowHideFollowsTheRememberedFlag) {
-    HWND w = test::OverlayForTest();
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    HWND w = o.window;
     ShowWindow(w, SW_SHOWNA);
-    overlayVisible = 1;
+    o.visible = 1;
     SendMessageW(w, WM_APP_HOTKEY, kVkLMenu, 0);
-    EXPECT_EQ(overlayVisible, 0);
+    EXPECT_EQ(o.visible, 0);
     EXPECT_FALSE(IsWindowVisible(w));
     SendMessageW(w, WM_APP_HOTKEY, kVkLMenu, 0);
-    EXPECT_EQ(overlayVisible, 1);
+    EXPECT_EQ(o.visible, 1);
     EXPECT_TRUE(IsWindowVisible(w));
-    overlayVisible = 2;  // anything but 1 shows
+    o.visible = 2;  // anything but 1 shows
     SendMessageW(w, WM_APP_HOTKEY, kVkLMenu, 0);
-    EXPECT_EQ(overlayVisible, 1);
+    EXPECT_EQ(o.visible, 1);
     EXPECT_TRUE(IsWindowVisible(w));
     // Other keys do nothing.
-    const std::uint32_t seed = overlayLayer.random.storedSeed;
+    const std::uint32_t seed = o.layer.random.storedSeed;
     EXPECT_EQ(SendMessageW(w, WM_APP_HOTKEY, 165, 0), 0);
     EXPECT_EQ(SendMessageW(w, WM_APP_HOTKEY, 0, 0), 0);
-    EXPECT_EQ(overlayVisible, 1);
-    EXPECT_EQ(overlayLayer.random.storedSeed, seed);
+    EXPECT_EQ(o.visible, 1);
+    EXPECT_EQ(o.layer.random.storedSeed, seed);
     ShowWindow(w, SW_HIDE);
 }
 
+// Frames are drawn on the thread that serves the program's input hooks:
+// the program is told of every frame, and of nothing that drew none.
+TEST(OverlayWindow, TellsOfEveryFrameItDraws) {
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    std::size_t told = test::FramesTold();
+    SendMessageW(o.window, WM_APP_REDRAW, 0, 0);
+    EXPECT_EQ(test::FramesTold(), ++told);
+    SendMessageW(o.window, WM_APP_HOTKEY, kVkLShift, 0);
+    EXPECT_EQ(test::FramesTold(), ++told);
+    SendMessageW(o.window, WM_APP_MOVE_CENTER, 0, 0);  // empty queue
+    SendMessageW(o.window, WM_APP_HOTKEY, 165, 0);
+    EXPECT_EQ(test::FramesTold(), told);
+    SendMessageW(o.window, WM_DISPLAYCHANGE, 32, 0);
+    EXPECT_EQ(test::FramesTold(), ++told);
+}
+
+// Before the program binds its parts the window is only pinned, validated
+// and closed; a private message must not reach for parts it has not got.
+TEST(OverlayWindow, WithoutItsPartsDrawsNothing) {
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    HWND unbound = CreateWindowExW(0, L"qv overlay under test", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(unbound, nullptr);
+    const std::size_t told = test::FramesTold();
+    const std::uint32_t seed = o.layer.random.storedSeed;
+    EXPECT_EQ(SendMessageW(unbound, WM_APP_HOTKEY, kVkLShift, 0), 0);
+    EXPECT_EQ(SendMessageW(unbound, WM_APP_REDRAW, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(unbound, WM_APP_MOVE_CENTER, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(unbound, WM_DISPLAYCHANGE, 32, 0), 1);
+    EXPECT_EQ(test::FramesTold(), told);
+    EXPECT_EQ(o.layer.random.storedSeed, seed);
+    SetWindowPos(unbound, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT r;
+    GetWindowRect(unbound, &r);
+    EXPECT_EQ(r.left, 0) << "pinned all the same";
+    DestroyWindow(unbound);
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "and its end ends the program";
+}
+
 TEST(OverlayWindow, StaysAtTheOriginButMayBeResized) {
-    HWND w = test::OverlayForTest();
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    HWND w = o.window;
     SetWindowPos(w, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     RECT r;
     GetWindowRect(w, &r);
@@ -196,7 +240,7 @@ TEST(OverlayWindow, StaysAtTheOriginButMayBeResized) {
     GetWindowRect(w, &r);
     EXPECT_EQ(r.right - r.left, 300);
     EXPECT_EQ(r.bottom - r.top, 200);
-    FitToDesktop();  // back to the desktop's size
+    FitToDesktop(o.parts);  // back to the desktop's size
 }
 
 TEST(GdiPlus, StartedOnceAndStoppedWithTheLastReference) {
@@ -229,18 +273,19 @@ namespace qv {
 namespace {
 
 TEST(OverlayWindow, RedrawsAtEverySpaceWithTheStartUpVariation) {
-    HWND w = test::OverlayForTest();
-    ApplyStartupDefaults(effectSettings);
-    overlayLayer.random.SetJitterRanges(effectSettings.densityJitter, effectSettings.thicknessJitter,
-                                        effectSettings.spaceJitter, effectSettings.alphaJitter);
+    const test::OverlayUnderTest o = test::OverlayForTest();
+    HWND w = o.window;
+    ApplyStartupDefaults(o.settings);
+    o.layer.random.SetJitterRanges(o.settings.densityJitter, o.settings.thicknessJitter,
+                                   o.settings.spaceJitter, o.settings.alphaJitter);
     for (int space = kSpaceRange.min; space <= kSpaceRange.max; space += 10) {
-        effectSettings.space = static_cast<std::uint16_t>(space);
+        o.settings.space = static_cast<std::uint16_t>(space);
         SendMessageW(w, WM_APP_HOTKEY, kVkLShift, 0);
         HANDLE heaps[64];
         const DWORD n = GetProcessHeaps(64, heaps);
         for (DWORD k = 0; k < n && k < 64; ++k) ASSERT_TRUE(HeapValidate(heaps[k], 0, nullptr)) << "space " << space;
     }
-    ApplyStartupDefaults(effectSettings);
+    ApplyStartupDefaults(o.settings);
 }
 
 }  // namespace

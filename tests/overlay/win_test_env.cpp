@@ -2,49 +2,50 @@
 
 #include <gtest/gtest.h>
 
-#include "layered_window.h"
-#include "overlay_window.h"
+#include "gdiplus_startup.h"
+#include "test_overlay_window.h"
 
-namespace qv::test {
+namespace qv {
+
+// GDI+ started before anything else is built, as in the program.
+QvGDIPlus gdiplusGuard;
+
+namespace test {
 namespace {
 
-class QueueLockEnvironment : public ::testing::Environment {
+GridLayerWindow layer;
+EffectSettings settings;
+FrameScratch scratch;
+std::int32_t visible = 1;
+PointQueue points;
+CRITICAL_SECTION pointsLock;
+std::size_t framesTold = 0;
+HWND window = nullptr;
+
+void CountFrame(std::uint64_t /*frameMs*/) noexcept { ++framesTold; }
+
+constinit const OverlayParts parts{layer, settings, scratch, visible, points, pointsLock, &CountFrame};
+
+class LockEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { InitializeCriticalSection(&queueLock); }
+    void SetUp() override { InitializeCriticalSection(&pointsLock); }
     void TearDown() override {
-        if (overlayWindow != nullptr) DestroyWindow(overlayWindow);
-        ReleaseSurface(overlayLayer.surface);
-        DeleteCriticalSection(&queueLock);
+        if (window != nullptr) DestroyWindow(window);
+        ReleaseSurface(layer.surface);
+        DeleteCriticalSection(&pointsLock);
     }
 };
 
-[[maybe_unused]] const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QueueLockEnvironment);
+[[maybe_unused]] const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new LockEnvironment);
 
 }  // namespace
 
-HWND OverlayForTest() {
-    if (overlayWindow != nullptr) return overlayWindow;
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &OverlayWndProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"qv overlay under test";
-    RegisterClassExW(&windowClass);
-    overlayWindow = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0,
-                                    0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
-    overlayLayer.window = overlayWindow;
-    ApplyStartupDefaults(effectSettings);
-    FitToDesktop();
-    return overlayWindow;
+OverlayUnderTest OverlayForTest() {
+    if (window == nullptr) window = CreateTestOverlayWindow(parts);
+    return {layer, settings, visible, points, pointsLock, parts, window};
 }
 
-int CountPosted(UINT message) {
-    int n = 0;
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        if (message == 0 || m.message == message) ++n;
-    }
-    return n;
-}
+std::size_t FramesTold() { return framesTold; }
 
-}  // namespace qv::test
+}  // namespace test
+}  // namespace qv

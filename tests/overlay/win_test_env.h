@@ -1,18 +1,35 @@
-// A test overlay window served by the real OverlayWndProc, and the queue
-// lock the program's entry point would have created.
+// An overlay window served by the real OverlayWndProc and bound to parts of
+// the test's own, as the program's start-up binds its process-wide objects;
+// the tests read and change them directly.
 #pragma once
 
-#include "process_state.h"
+#include <cstddef>
+#include <cstdint>
+
+#include "gdiplus_startup.h"
+#include "overlay_window.h"
+
+namespace qv {
+extern QvGDIPlus gdiplusGuard;  // the test program's own, built first like the program's
+}  // namespace qv
 
 namespace qv::test {
 
-// Creates (once) a layered window with OverlayWndProc and makes it the
-// program's overlay window, as start-up does; the surface is fitted to the
-// desktop.
-HWND OverlayForTest();
+struct OverlayUnderTest {
+    GridLayerWindow& layer;
+    EffectSettings& settings;
+    std::int32_t& visible;
+    PointQueue& points;
+    CRITICAL_SECTION& pointsLock;
+    const OverlayParts& parts;
+    HWND window;
+};
 
-// Removes every message waiting for the test thread's windows and returns
-// how many were of the given number (0: any).
-int CountPosted(UINT message);
+// Creates the window once (class, window, binding, start-up defaults, fit
+// to the desktop) and returns it with its parts.
+OverlayUnderTest OverlayForTest();
+
+// The frames the overlay has told of so far.
+std::size_t FramesTold();
 
 }  // namespace qv::test

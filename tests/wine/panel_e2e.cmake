@@ -5,7 +5,8 @@ add_executable(panel_e2e
   ${CMAKE_CURRENT_LIST_DIR}/panel_e2e.cpp
   ${CMAKE_CURRENT_LIST_DIR}/panel_e2e_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/panel_e2e_support.h)
-target_include_directories(panel_e2e PRIVATE ${Quorvane_SOURCE_DIR}/panel)
+target_include_directories(panel_e2e PRIVATE ${Quorvane_SOURCE_DIR}/app ${Quorvane_SOURCE_DIR}/panel
+  ${Quorvane_SOURCE_DIR}/win32)
 set_target_properties(panel_e2e PROPERTIES CXX_STANDARD 20 CXX_STANDARD_REQUIRED ON)
 target_compile_definitions(panel_e2e PRIVATE UNICODE _UNICODE NOMINMAX
   QV_QUORVANE_EXE_UNIX="$<TARGET_FILE:quorvane>")

@@ -9,6 +9,7 @@
 
 #include "panel_e2e_support.h"
 #include "panel_ids.h"
+#include "shell.h"
 
 namespace qv::e2e {
 namespace {
@@ -505,7 +506,7 @@ TEST_F(PanelE2E, CancelAndUnknownCommandsDoNothing) {
 
 TEST_F(PanelE2E, ClosingThePanelEndsTheProgramWithZero) {
     EXPECT_EQ(program->CloseAndWait(), 0u);
-    EXPECT_EQ(FindWindowW(L"Velk tool v.2", L"Velk tool v.2"), nullptr) << "the overlay went with the process";
+    EXPECT_EQ(FindWindowW(kWindowClassName, kWindowClassName), nullptr) << "the overlay went with the process";
 }
 
 }  // namespace

@@ -4,11 +4,12 @@
 #include <cstdlib>
 #include <utility>
 
+#include "shell.h"
+
 namespace qv::e2e {
 namespace {
 
 constexpr wchar_t kDialogClass[] = L"#32770";
-constexpr wchar_t kOverlayClass[] = L"Velk tool v.2";
 constexpr DWORD kStartTimeoutMs = 20000;
 constexpr DWORD kPollMs = 50;
 constexpr UINT kSendTimeoutMs = 10000;
@@ -157,7 +158,7 @@ RunningProgram::RunningProgram(const std::wstring& exePath) {
     }
     WaitForInputIdle(process_.hProcess, kStartTimeoutMs);
     for (DWORD waited = 0; waited < kStartTimeoutMs; waited += kPollMs) {
-        if (overlay_ == nullptr) overlay_ = FindWindowOf(process_.dwProcessId, kOverlayClass);
+        if (overlay_ == nullptr) overlay_ = FindWindowOf(process_.dwProcessId, kWindowClassName);
         if (panel_ == nullptr) panel_ = FindWindowOf(process_.dwProcessId, kDialogClass);
         if (overlay_ != nullptr && panel_ != nullptr) break;
         if (Exited(0)) break;

@@ -74,22 +74,40 @@ TEST(Hooks, RenewBringsBackAHookTheSystemDropped) {
     keyboard.handle = nullptr;
 }
 
+// What the overlay calls after every frame: only a slow one renews the hooks.
 TEST(Hooks, OnlyASlowFrameRenewsTheInstalledHooks) {
-    RenewHooksAfterFrame(kSlowFrameMs);  // none installed: nothing happens
+    const auto frameDrawn = overlayParts.frameDrawn;
+    ASSERT_NE(frameDrawn, nullptr);
+    frameDrawn(kSlowFrameMs);  // none installed: nothing happens
     EXPECT_EQ(keyboardHook.handle, nullptr);
     EXPECT_EQ(mouseHook.handle, nullptr);
     ASSERT_EQ(keyboardHook.Install(&KeyboardHookProc), 1);
     ASSERT_EQ(mouseHook.Install(&MouseHookProc), 1);
     const HHOOK keyboardBefore = keyboardHook.handle, mouseBefore = mouseHook.handle;
-    RenewHooksAfterFrame(kSlowFrameMs - 1);
+    frameDrawn(kSlowFrameMs - 1);
     EXPECT_EQ(keyboardHook.handle, keyboardBefore);
     EXPECT_EQ(mouseHook.handle, mouseBefore);
-    RenewHooksAfterFrame(kSlowFrameMs);
+    frameDrawn(kSlowFrameMs);
     EXPECT_NE(keyboardHook.handle, keyboardBefore);
     EXPECT_NE(mouseHook.handle, mouseBefore);
     EXPECT_FALSE(UnhookWindowsHookEx(keyboardBefore)) << "the old hooks are gone";
     EXPECT_FALSE(UnhookWindowsHookEx(mouseBefore));
     keyboardHook.Uninstall();
+    mouseHook.Uninstall();
+}
+
+// The panel's Reset, through the parts the program hands the panel: both
+// hooks end up installed afresh, whether or not the system dropped one.
+TEST(Hooks, PanelResetPutsBothHooksBack) {
+    ASSERT_NE(panelParts.reinstallHooks, nullptr);
+    panelParts.reinstallHooks();
+    ASSERT_NE(keyboardHook.handle, nullptr) << "hooks not installed are installed";
+    ASSERT_NE(mouseHook.handle, nullptr);
+    ASSERT_TRUE(UnhookWindowsHookEx(keyboardHook.handle));  // what the system does to a hook that timed out
+    panelParts.reinstallHooks();
+    ASSERT_NE(keyboardHook.handle, nullptr);
+    EXPECT_TRUE(UnhookWindowsHookEx(keyboardHook.handle)) << "a live hook again";
+    keyboardHook.handle = nullptr;
     mouseHook.Uninstall();
 }
 
