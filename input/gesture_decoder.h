@@ -24,7 +24,7 @@ enum class Gesture : std::uint8_t {
     kCenterToPoint,   // queue the event's own point, post WM_APP_MOVE_CENTER
     kNewPattern,      // post WM_APP_HOTKEY with kVkLShift
     kToggleOverlay,   // post WM_APP_HOTKEY with kVkLMenu
-    kSpaceWheel,      // store the new space, move the space slider, post WM_APP_REDRAW
+    kSpaceWheel,      // store the new space, move the space slider, post WM_APP_REDRAW (kRedrawAfterWheel)
 };
 
 // A keyboard event as a low-level hook reports it.
