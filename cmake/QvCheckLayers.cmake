@@ -23,7 +23,7 @@ set(qv_layers
   "display|"
   "panel|engine input win32"
   "overlay|engine input display win32"
-  "app|engine input display overlay panel win32"
+  "app|engine input overlay panel win32"
   "linux/logic|engine input panel"
   "linux|engine input display panel linux/logic"
   "render|engine"
