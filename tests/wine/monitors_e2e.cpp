@@ -1,7 +1,10 @@
 // quorvane.exe on a desktop of two monitors, under Wine on Xephyr with
 // Xinerama (scripts/test-wine's two-monitor run: 1280x720 and 1024x768 right
 // of it, which Wine reports as two monitors): the overlay starts on the
-// first monitor only, with the panel in that monitor's corner.
+// first monitor only, a left-Ctrl gesture on the second moves it there with
+// the empty centre under the cursor, a drag back across the seam brings it
+// back, a display change keeps it on its monitor, and the panel stays where
+// it was and keeps working.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,6 +17,7 @@ namespace qv::e2e {
 namespace {
 
 constexpr int kProbe = 20;  // half the side of a square probed around a point
+constexpr DWORD kBetweenEventsMs = 40;
 
 BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
     MONITORINFO info{};
@@ -37,6 +41,28 @@ std::vector<MONITORINFO> Monitors() {
 
 bool Same(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+void Press(WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof in);
+    Sleep(kBetweenEventsMs);
+}
+
+// A mouse move the hooks see, to a point of the virtual screen.
+void MoveMouse(int x, int y) {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(x - left, 65535, width - 1);
+    in.mi.dy = MulDiv(y - top, 65535, height - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    SendInput(1, &in, sizeof in);
+    Sleep(kBetweenEventsMs);
 }
 
 class TwoMonitorsE2E : public ::testing::Test {
@@ -67,7 +93,7 @@ protected:
     }
 
     long Lines(const Screenshot& shot, const RECT& region) const {
-        RECT panel = program->PanelRect();
+        const RECT panel = program->PanelRect();
         return CountMarked(shot, background, InShot(region), InShot(panel));
     }
 
@@ -95,6 +121,58 @@ TEST_F(TwoMonitorsE2E, StartsOnTheFirstMonitorOnlyWithThePanelInItsCorner) {
     const RECT panel = program->PanelRect();
     EXPECT_EQ(panel.right, first.right);
     EXPECT_EQ(panel.bottom, first.bottom);
+}
+
+TEST_F(TwoMonitorsE2E, ALeftCtrlDragOnTheSecondMonitorTakesTheOverlayThereAndBackAcrossTheSeam) {
+    // Left Ctrl pressed on the second monitor: the overlay moves there,
+    // its empty centre under the cursor, the first monitor clear.
+    const POINT there{second.left + (second.right - second.left) / 3, second.top + 400};
+    SetCursorPos(there.x, there.y);
+    Press(VK_LCONTROL, false);
+    Press(VK_LCONTROL, true);
+    program->Settle();
+    EXPECT_TRUE(Same(OverlayRect(), second));
+    ExpectPicture(second, first, there, "on the second monitor");
+
+    // Dragged back across the seam with left Ctrl held: the overlay follows.
+    Press(VK_LCONTROL, false);
+    MoveMouse(second.left + 10, there.y);
+    MoveMouse(first.right - 100, first.top + 200);
+    Press(VK_LCONTROL, true);
+    program->Settle();
+    POINT back{};
+    GetCursorPos(&back);
+    EXPECT_TRUE(Same(OverlayRect(), first));
+    ExpectPicture(first, second, back, "back on the first monitor");
+
+    // The panel is where it was, and still works. (Whether it is above the
+    // lines is Wine's to show: it stacks the topmost overlay above the panel
+    // it owns, on one monitor as on two.)
+    const RECT panel = program->PanelRect();
+    EXPECT_EQ(panel.right, first.right);
+    EXPECT_EQ(panel.bottom, first.bottom);
+    program->Click(IDC_CB_DENSITY_JITTER);
+    program->Settle();
+    EXPECT_FALSE(program->Checked(IDC_CB_DENSITY_JITTER));
+    EXPECT_EQ(program->CloseAndWait(), 0u);
+}
+
+TEST_F(TwoMonitorsE2E, ADisplayChangeRefitsToTheMonitorTheOverlayIsOn) {
+    SetCursorPos(second.left + 50, second.top + 60);
+    Press(VK_LCONTROL, false);
+    Press(VK_LCONTROL, true);
+    program->Settle();
+    ASSERT_TRUE(Same(OverlayRect(), second));
+
+    // Both monitors are still there: the overlay stays on the second, its
+    // centre back in the middle, and runs on.
+    SendMessageW(program->Overlay(), WM_DISPLAYCHANGE, 32,
+                 MAKELPARAM(first.right - first.left, first.bottom - first.top));
+    program->Settle();
+    EXPECT_TRUE(Same(OverlayRect(), second));
+    ExpectPicture(second, first, POINT{(second.left + second.right) / 2, (second.top + second.bottom) / 2},
+                  "after the display change");
+    EXPECT_FALSE(program->Exited(0));
 }
 
 }  // namespace
