@@ -278,6 +278,20 @@ protected:
         inject_->Click(r.cx(), r.cy());
     }
 
+    // The panel's close box, as a window manager reports a click on it.
+    void ClosePanel() {
+        const Window panel = static_cast<Window>(Int(Now(), "panelWindow"));
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = panel;
+        ev.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display_, panel, False, NoEventMask, &ev);
+        XSync(display_, False);
+    }
+
     // Under a window manager a click on a window without the focus goes
     // through the manager's focus grab first, which can drop or repeat a
     // click that follows closely: the panel gets the focus first, as a

@@ -157,15 +157,7 @@ TEST_F(E2eMonitors, StartsOnThePrimaryAndALeftCtrlDragCarriesItToTheOtherMonitor
     // The panel still works, and closing it ends the program with 0.
     ClickRect("check1021.rect");
     EXPECT_TRUE(WaitState([](const State& st) { return Int(st, "densityJitter") == 0; }));
-    const Window panelWindow = static_cast<Window>(Int(Now(), "panelWindow"));
-    XEvent close{};
-    close.xclient.type = ClientMessage;
-    close.xclient.window = panelWindow;
-    close.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
-    close.xclient.format = 32;
-    close.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
-    XSendEvent(display_, panelWindow, False, NoEventMask, &close);
-    XSync(display_, False);
+    ClosePanel();
     EXPECT_EQ(WaitExit(pid_, 10s), kExitNormal);
     pid_ = 0;
 }
