@@ -20,18 +20,19 @@ set(qv_layers
   "engine|"
   "win32|"
   "input|engine"
+  "display|"
   "panel|engine input win32"
-  "overlay|engine input win32"
+  "overlay|engine input display win32"
   "app|engine input overlay panel win32"
   "linux/logic|engine input panel"
-  "linux|engine input panel linux/logic"
+  "linux|engine input display panel linux/logic"
   "render|engine"
   "web|engine panel render")
 
 # Files that build without any platform: what both programs share and the
 # native tests reach without a display.
 set(qv_platform_free_globs
-  "engine/*" "input/*" "linux/logic/*"
+  "engine/*" "input/*" "display/*" "linux/logic/*"
   "panel/panel_ids.h" "panel/panel_labels.*" "panel/panel_layout.*" "panel/panel_rules.*")
 
 function(qv_error text)

@@ -38,7 +38,7 @@ GestureMessage MessageFor(Gesture gesture) noexcept {
         case Gesture::kCenterToPoint: return {WM_APP_MOVE_CENTER, 0};
         case Gesture::kNewPattern: return {WM_APP_HOTKEY, kVkLShift};
         case Gesture::kToggleOverlay: return {WM_APP_HOTKEY, kVkLMenu};
-        case Gesture::kSpaceWheel: return {WM_APP_REDRAW, 0};
+        case Gesture::kSpaceWheel: return {WM_APP_REDRAW, kRedrawAfterWheel};
         case Gesture::kCenterRests: return {WM_APP_CENTER_RESTS, 0};
         case Gesture::kNone: break;
     }

@@ -26,7 +26,7 @@ enum class Gesture : std::uint8_t {
     kCenterToPoint,   // queue the event's own point, post WM_APP_MOVE_CENTER
     kNewPattern,      // post WM_APP_HOTKEY with kVkLShift
     kToggleOverlay,   // post WM_APP_HOTKEY with kVkLMenu
-    kSpaceWheel,      // store the new space, move the space slider, post WM_APP_REDRAW
+    kSpaceWheel,      // store the new space, move the space slider, post WM_APP_REDRAW (kRedrawAfterWheel)
     kCenterRests,     // post WM_APP_CENTER_RESTS
 };
 

@@ -11,6 +11,9 @@ namespace qv {
 // Sent or posted to the overlay window.
 inline constexpr std::uint32_t WM_APP_HOTKEY = 0x8000;       // wParam: kVkLShift new pattern, kVkLMenu show/hide
 inline constexpr std::uint32_t WM_APP_REDRAW = 0x8001;       // redraw, same pattern
+// WM_APP_REDRAW's wParam when the wheel gesture posts it: a gesture, which
+// first takes the overlay to the cursor's monitor. The panel sends 0.
+inline constexpr std::uint32_t kRedrawAfterWheel = 1;
 inline constexpr std::uint32_t WM_APP_MOVE_CENTER = 0x8002;  // centre to the newest queued point, same pattern
 inline constexpr std::uint32_t WM_APP_CENTER_RESTS = 0x8003; // left Ctrl released: the exact frame follows a drag
 

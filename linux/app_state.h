@@ -9,11 +9,13 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "desk_placement.h"
 #include "effect_settings.h"
 #include "frame_composer.h"
 #include "key_tracker.h"
+#include "monitor_layout.h"
 #include "panel_rules.h"
 #include "random_source.h"
 #include "surface.h"
@@ -28,8 +30,10 @@ struct OverlayLayer {
     GtkWidget* window = nullptr;
     cairo_surface_t* image = nullptr;  // null when no picture could be made
     Surface surface;                   // the engine's view of image's pixels
-    std::int32_t width = 0;            // device pixels, the root window's size
+    std::int32_t width = 0;            // device pixels, the covered monitor's size
     std::int32_t height = 0;
+    Monitor monitor;                   // the monitor it covers; none before the first fit
+    std::vector<Monitor> monitors;     // the layout as last asked of the server
     int scale = 1;                     // GDK's window scale: device pixels per logical one
     std::uint8_t constantAlpha = 255;  // written by every frame from settings.alpha
     RandomSource random;

@@ -207,7 +207,12 @@ void PlacePanel(bool force) {
     if (!gw) return;
     Display* x = XDisplay();
     const Window root = DefaultRootWindow(x), panel = gdk_x11_window_get_xid(gw);
-    const Box screen{0, 0, overlayLayer.width, overlayLayer.height};
+    // The primary's own corner: the work area of a desktop spans every
+    // monitor, and its corner may lie on another or on none.
+    const std::size_t primary = PrimaryMonitor(overlayLayer.monitors);
+    const ScreenRect p = primary == kNoMonitor ? ScreenRect{0, 0, overlayLayer.width, overlayLayer.height}
+                                               : overlayLayer.monitors[primary].rect;
+    const Box screen{p.left, p.top, p.Width(), p.Height()};
     const std::vector<long> desktop = ReadCardinals(root, "_NET_CURRENT_DESKTOP");
     const Box area =
         WorkAreaFrom(ReadCardinals(root, "_NET_WORKAREA"), desktop.empty() ? 0 : desktop[0], screen);

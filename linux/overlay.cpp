@@ -4,12 +4,14 @@
 #include <gdk/gdkx.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "app_state.h"
 #include "desk.h"
 #include "frame_composer.h"
 #include "frame_drag.h"
 #include "gesture_decoder.h"
+#include "monitors.h"
 #include "panel_window.h"
 #include "single_instance.h"
 
@@ -18,24 +20,6 @@ namespace qv::linuxshell {
 namespace {
 
 constexpr double kFullOpacity = 255.0;
-
-// The root window's size in device pixels, asked of the server so that it
-// is right after a RandR change whether or not Xlib's copy was updated.
-void RootSize(std::int32_t& width, std::int32_t& height) {
-    GdkDisplay* display = gdk_display_get_default();
-    Display* x = gdk_x11_display_get_xdisplay(display);
-    Window root = DefaultRootWindow(x);
-    Window ignoredRoot;
-    int ix = 0, iy = 0;
-    unsigned w = 0, h = 0, border = 0, depth = 0;
-    if (XGetGeometry(x, root, &ignoredRoot, &ix, &iy, &w, &h, &border, &depth)) {
-        width = static_cast<std::int32_t>(w);
-        height = static_cast<std::int32_t>(h);
-    } else {
-        width = DisplayWidth(x, DefaultScreen(x));
-        height = DisplayHeight(x, DefaultScreen(x));
-    }
-}
 
 void ReleaseImage() {
     if (overlayLayer.image) cairo_surface_destroy(overlayLayer.image);
@@ -59,6 +43,24 @@ void CreateImage(std::int32_t width, std::int32_t height) {
     overlayLayer.surface.height = height;
     overlayLayer.surface.byteSize = SurfaceByteSize(width, height);
     cairo_surface_set_device_scale(overlayLayer.image, overlayLayer.scale, overlayLayer.scale);
+}
+
+// The picture and the window over one monitor, at its size in device
+// pixels; GTK places and sizes the window in logical ones.
+void Cover(const Monitor& monitor) {
+    if (GdkWindow* gw = gtk_widget_get_window(overlayLayer.window))
+        overlayLayer.scale = gdk_window_get_scale_factor(gw);
+    if (overlayLayer.scale < 1) overlayLayer.scale = 1;
+    const std::int32_t width = monitor.rect.Width(), height = monitor.rect.Height();
+    ReleaseImage();
+    CreateImage(width, height);
+    overlayLayer.monitor = monitor;
+    overlayLayer.width = width;
+    overlayLayer.height = height;
+    const int scale = overlayLayer.scale;
+    gtk_window_move(GTK_WINDOW(overlayLayer.window), monitor.rect.left / scale, monitor.rect.top / scale);
+    gtk_window_resize(GTK_WINDOW(overlayLayer.window), width / scale > 0 ? width / scale : 1,
+                      height / scale > 0 ? height / scale : 1);
 }
 
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer) {
@@ -169,16 +171,18 @@ void FollowCompositor(bool atStart) {
 }
 
 void OnCompositedChanged(GdkScreen*, gpointer) { FollowCompositor(false); }
-// One change of the screen raises both of GDK's signals: one refit.
+// One change of the screen raises both of GDK's signals and RandR's own
+// event: one refit.
 guint refitIdle = 0;
 gboolean OnRefit(gpointer) {
     refitIdle = 0;
     FitToDesktop();
     return G_SOURCE_REMOVE;
 }
-void OnScreenChanged(GdkScreen*, gpointer) {
+void ScheduleRefit() {
     if (!refitIdle) refitIdle = g_idle_add(OnRefit, nullptr);
 }
+void OnScreenChanged(GdkScreen*, gpointer) { ScheduleRefit(); }
 
 // A frame is composed: the picture is repainted and the state published.
 void Shown() {
@@ -214,29 +218,36 @@ bool CreateOverlay() {
     g_signal_connect(screen, "composited-changed", G_CALLBACK(OnCompositedChanged), nullptr);
     g_signal_connect(screen, "size-changed", G_CALLBACK(OnScreenChanged), nullptr);
     g_signal_connect(screen, "monitors-changed", G_CALLBACK(OnScreenChanged), nullptr);
+    WatchMonitors(ScheduleRefit);
     overlayLayer.composited = gdk_screen_is_composited(screen);
     return true;
 }
 
 void FitToDesktop() {
-    std::int32_t width = 0, height = 0;
-    RootSize(width, height);
-    if (GdkWindow* gw = gtk_widget_get_window(overlayLayer.window)) overlayLayer.scale = gdk_window_get_scale_factor(gw);
-    if (overlayLayer.scale < 1) overlayLayer.scale = 1;
-
-    ReleaseImage();
-    CreateImage(width, height);
-    overlayLayer.width = width;
-    overlayLayer.height = height;
-    gtk_window_move(GTK_WINDOW(overlayLayer.window), 0, 0);
-    gtk_window_resize(GTK_WINDOW(overlayLayer.window), width / overlayLayer.scale > 0 ? width / overlayLayer.scale : 1,
-                      height / overlayLayer.scale > 0 ? height / overlayLayer.scale : 1);
-
-    settings.centerX = width / 2;
-    settings.centerY = height / 2;
+    overlayLayer.monitors = QueryMonitors();
+    const std::optional<OverlayFit> fit = FitAfterDisplayChange(overlayLayer.monitors, overlayLayer.monitor);
+    if (fit) Cover(fit->monitor);
+    settings.centerX = fit ? fit->center.x : overlayLayer.width / 2;
+    settings.centerY = fit ? fit->center.y : overlayLayer.height / 2;
     overlayLayer.random.SetJitterRanges(settings.densityJitter, settings.thicknessJitter, settings.spaceJitter,
                                         settings.alphaJitter);
     Redraw(kNewPatternSelector);
+    PlacePanel(false);  // another primary, or the same one resized, has another corner
+}
+
+bool FollowGesture(GestureReach reach, ScreenPoint pointer) {
+    // Only a pointer off the covered monitor can move the overlay: asking
+    // the server again then also catches monitors defined since the last
+    // display change, which not every server announces.
+    if (overlayLayer.monitor.rect.Holds(pointer)) return false;
+    overlayLayer.monitors = QueryMonitors();
+    const std::optional<OverlayFit> fit =
+        FitForGesture(overlayLayer.monitors, overlayLayer.monitor, pointer, reach);
+    if (!fit) return false;
+    Cover(fit->monitor);
+    settings.centerX = fit->center.x;
+    settings.centerY = fit->center.y;
+    return true;
 }
 
 void Redraw(std::int32_t selector) {
@@ -270,6 +281,11 @@ void CenterRests() {
 
 void ToggleOverlay() {
     const VisibilityChange change = ToggleVisibility(overlayLayer.overlayVisible);
+    // Shown where the pointer is: moved there first, with the same pattern.
+    if (change.show)
+        if (const std::optional<ScreenPoint> pointer = QueryPointer();
+            pointer && FollowGesture(GestureReach::kInPlace, *pointer))
+            Redraw(kReplaySelector);
     overlayLayer.overlayVisible = change.visible;
     overlayLayer.wantShown = change.show;
     UpdateMapping();

@@ -1,19 +1,30 @@
-// The overlay window: a screen-sized, click-through popup with the screen's
-// RGBA visual, where every frame is composed and shown. Nothing else draws.
+// The overlay window: a click-through popup with the screen's RGBA visual
+// over one monitor, where every frame is composed and shown. Nothing else
+// draws.
 #pragma once
 
 #include <cstdint>
 
+#include "monitor_layout.h"
+
 namespace qv::linuxshell {
 
 // Creates the window (not yet shown) and follows the compositing manager
-// and the screen's size from then on. False when no window could be made.
+// and the screen's monitors from then on. False when no window could be
+// made.
 bool CreateOverlay();
 
-// The picture at the screen's size, the centre in the middle, the jitter
-// ranges handed over, and a new pattern drawn. At start-up and whenever the
-// screen changes.
+// The picture over the monitor the overlay covered if it is still there,
+// else the primary (at start-up: the primary), the centre in its middle,
+// the jitter ranges handed over, and a new pattern drawn. At start-up and
+// whenever the screen or its monitors change.
 void FitToDesktop();
+
+// Before a gesture acts, with the pointer where it is: on another monitor
+// the overlay moves there first and takes its centre from the move (the
+// pointer for a drag, else the monitor's middle); the pattern is kept.
+// True when it moved; the caller draws.
+bool FollowGesture(GestureReach reach, ScreenPoint pointer);
 
 // Composes one frame (selector: kReplaySelector or kNewPatternSelector) and
 // shows it. Returns after the frame is composed.

@@ -6,11 +6,13 @@
 #include <gdk/gdkx.h>
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "app_state.h"
 #include "frame_composer.h"
 #include "gesture_decoder.h"
+#include "monitors.h"
 #include "overlay.h"
 #include "panel_window.h"
 #include "single_instance.h"
@@ -67,19 +69,24 @@ void SelectRawEvents(Display* x, bool on) {
 
 gboolean OnFlush(gpointer) {
     rawInput.flushIdle = 0;
+    const std::optional<ScreenPoint> pointer = QueryPointer();
     bool moved = false;
     if (rawInput.movePending) {
         rawInput.movePending = false;
-        Display* x = rawInput.xdisplay;
-        Window root = 0, child = 0;
-        int rootX = 0, rootY = 0, winX = 0, winY = 0;
-        unsigned mods = 0;
-        if (XQueryPointer(x, DefaultRootWindow(x), &root, &child, &rootX, &rootY, &winX, &winY, &mods)) {
-            settings.centerX = rootX;
-            settings.centerY = rootY;
+        if (pointer) {
+            // A move onto another monitor refits the surface: that frame is
+            // drawn whole, not made from the frame before.
+            if (FollowGesture(GestureReach::kCenterToPointer, *pointer)) rawInput.redrawPending = true;
+            const ScreenPoint center = ToSurface(*pointer, overlayLayer.monitor.rect);
+            settings.centerX = center.x;
+            settings.centerY = center.y;
             moved = true;
         }
     }
+    // The wheel and a new pattern act on the pointer's monitor too (after a
+    // drag the overlay is there already).
+    if (pointer && (rawInput.newPatternPending || rawInput.redrawPending))
+        FollowGesture(GestureReach::kInPlace, *pointer);
     // A move alone is a drag's frame; with anything else, or with the
     // release of left Ctrl in the same burst, the exact frame.
     const bool rests = std::exchange(rawInput.restPending, false);

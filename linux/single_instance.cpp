@@ -40,6 +40,10 @@ void PublishState() {
     r.Add("pid", static_cast<std::int64_t>(getpid()));
     r.Add("width", overlayLayer.width);
     r.Add("height", overlayLayer.height);
+    const ScreenRect& covered = overlayLayer.monitor.rect;
+    r.Add("overlayRect", std::to_string(covered.left) + "," + std::to_string(covered.top) + "," +
+                             std::to_string(covered.Width()) + "," + std::to_string(covered.Height()));
+    r.Add("monitors", static_cast<std::int64_t>(overlayLayer.monitors.size()));
     r.Add("centerX", s.centerX);
     r.Add("centerY", s.centerY);
     r.Add("density", s.density);

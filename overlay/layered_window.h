@@ -1,11 +1,13 @@
-// The overlay's picture and its way to the screen: a desktop-sized, 32-bit,
+// The overlay's picture and its way to the screen: a monitor-sized, 32-bit,
 // top-down DIB section selected into a memory DC, pushed to the layered
-// overlay window with per-pixel alpha and the overall opacity.
+// overlay window over that monitor with per-pixel alpha and the overall
+// opacity.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "monitor_layout.h"
 #include "random_source.h"
 #include "surface.h"
 #include "win32.h"
@@ -37,7 +39,8 @@ public:
 
     HWND window = nullptr;
     OverlaySurface surface;
-    POINT destinationPoint{0, 0};
+    Monitor monitor;               // the monitor the window covers; none before the first fit
+    POINT destinationPoint{0, 0};  // the monitor's top-left corner; the window stays there
     SIZE size{0, 0};
     POINT sourcePoint{0, 0};
     std::uint8_t constantAlpha = 255;

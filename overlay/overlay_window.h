@@ -9,6 +9,7 @@
 #include "effect_settings.h"
 #include "frame_composer.h"
 #include "layered_window.h"
+#include "monitor_layout.h"
 #include "point_queue.h"
 #include "win32.h"
 
@@ -31,13 +32,29 @@ struct OverlayParts {
 
 // Makes the parts those of the window, whose procedure is OverlayWndProc.
 // Until then the procedure only pins the window to the origin, validates
-// it and ends the program with it; the private messages do nothing.
+// it and ends the program with it; the private messages do nothing. Once
+// bound, the window stays at its monitor's top-left corner.
 void BindOverlayWindow(HWND window, const OverlayParts& parts) noexcept;
 
-// Rebuilds the surface at the desktop's size, puts the centre in the
-// middle, hands the jitter ranges to the random source, draws a new pattern
-// and presents it.
+// At start-up and on a display change: FitToMonitors with the monitors the
+// system reports now.
 void FitToDesktop(const OverlayParts& parts) noexcept;
+
+// Rebuilds the surface over the monitor the overlay covered if it is still
+// in the layout, else over the primary (at start-up: the primary, which is
+// the desktop window's rectangle), puts the centre in its middle, hands the
+// jitter ranges to the random source, draws a new pattern and presents it.
+// An empty layout leaves the desktop window's rectangle.
+void FitToMonitors(const OverlayParts& parts, MonitorLayout layout) noexcept;
+
+// Before a gesture acts, with the cursor where it is: on another monitor
+// of the layout the overlay's surface and window move there first, with the
+// centre the cursor (a drag) or that monitor's middle, and the same pattern.
+// Draws nothing; true when it moved. FollowGesture asks the system for the
+// monitors only when the cursor has left the covered one.
+bool FollowGestureOn(const OverlayParts& parts, MonitorLayout layout, ScreenPoint cursor,
+                     GestureReach reach) noexcept;
+bool FollowGesture(const OverlayParts& parts, ScreenPoint cursor, GestureReach reach) noexcept;
 
 // One frame with the selector (kNewPatternSelector or kReplaySelector),
 // then presented through a screen DC taken for the call.

@@ -129,6 +129,7 @@ TEST(GestureMessages, EachGestureAsksForItsMessage) {
     EXPECT_EQ(MessageFor(Gesture::kToggleOverlay).message, WM_APP_HOTKEY);
     EXPECT_EQ(MessageFor(Gesture::kToggleOverlay).wParam, kVkLMenu);
     EXPECT_EQ(MessageFor(Gesture::kSpaceWheel).message, WM_APP_REDRAW);
+    EXPECT_EQ(MessageFor(Gesture::kSpaceWheel).wParam, kRedrawAfterWheel) << "told from the panel's redraw";
     EXPECT_EQ(MessageFor(Gesture::kCenterRests).message, WM_APP_CENTER_RESTS);
     EXPECT_EQ(MessageFor(Gesture::kNone).message, 0u);
 }

@@ -13,11 +13,8 @@ namespace {
 // colour draws the opaque part of the lines; the panel's text is lighter.
 constexpr int kLineLevel = 40;
 constexpr double kCleanShare = 0.005;  // a clean face carries next to none
-// On a plain colour, any pixel off that colour is a line: the default
-// pattern changes a good part of any corner of the screen.
-constexpr int kColourTolerance = 8;
+// The default pattern changes a good part of any corner of the screen.
 constexpr double kCoveredShare = 0.03;
-constexpr std::uint32_t kWhite = 0xffffff;
 constexpr unsigned long kAppColour = 0x0000ff;
 // GTK places windows in whole logical pixels: at scale 2 the frame may stop
 // one device pixel short of the corner.
@@ -58,40 +55,10 @@ Rect WorkArea(Display* d, int width, int height) {
                 static_cast<int>(areas[i + 3])};
 }
 
-// The share of the pixels in r for which `is` holds.
-double Share(const Image& img, const Rect& r, const std::function<bool(std::uint32_t)>& is) {
-    long hits = 0, total = 0;
-    for (int y = std::max(0, r.y); y < std::min(img.height, r.y + r.h); ++y)
-        for (int x = std::max(0, r.x); x < std::min(img.width, r.x + r.w); ++x) {
-            hits += is(img.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(img.width) +
-                                  static_cast<std::size_t>(x)])
-                        ? 1
-                        : 0;
-            ++total;
-        }
-    return total ? static_cast<double>(hits) / static_cast<double>(total) : 0.0;
-}
-
-int Channel(std::uint32_t p, int shift) { return static_cast<int>((p >> shift) & 0xFF); }
-
 double NearBlackShare(const Image& img, const Rect& r) {
     return Share(img, r, [](std::uint32_t p) {
         return std::max({Channel(p, 16), Channel(p, 8), Channel(p, 0)}) <= kLineLevel;
     });
-}
-
-double OffColourShare(const Image& img, const Rect& r, std::uint32_t rgb) {
-    return Share(img, r, [rgb](std::uint32_t p) {
-        for (int shift = 0; shift <= 16; shift += 8)
-            if (std::abs(Channel(p, shift) - Channel(rgb, shift)) > kColourTolerance) return true;
-        return false;
-    });
-}
-
-Image Shoot(const std::string& name) {
-    const std::string path = OutDir() + "/" + TestName() + "." + name + ".png";
-    if (std::system(("import -window root " + path).c_str()) != 0) return {};
-    return LoadPng(path);
 }
 
 // An ordinary application's window: managed, decorated, blue, asking for

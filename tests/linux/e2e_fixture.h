@@ -25,12 +25,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <memory>
-#include <vector>
 #include <map>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "state_report.h"
 #include "x_injector.h"
@@ -277,6 +278,20 @@ protected:
         inject_->Click(r.cx(), r.cy());
     }
 
+    // The panel's close box, as a window manager reports a click on it.
+    void ClosePanel() {
+        const Window panel = static_cast<Window>(Int(Now(), "panelWindow"));
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = panel;
+        ev.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display_, panel, False, NoEventMask, &ev);
+        XSync(display_, False);
+    }
+
     // Under a window manager a click on a window without the focus goes
     // through the manager's focus grab first, which can drop or repeat a
     // click that follows closely: the panel gets the focus first, as a
@@ -377,6 +392,40 @@ inline void E2e::ExpectScreenIsTheRenderers(const State& s, const std::string& f
     EXPECT_LE(worst, 2);
     EXPECT_EQ(off, 0);
     EXPECT_GT(compared, static_cast<long>(width_) * height_ / 2);
+}
+
+// On a plain colour, any pixel off that colour is a line.
+constexpr int kColourTolerance = 8;
+constexpr std::uint32_t kWhite = 0xffffff;
+
+// The share of the pixels in r for which `is` holds.
+inline double Share(const Image& img, const Rect& r, const std::function<bool(std::uint32_t)>& is) {
+    long hits = 0, total = 0;
+    for (int y = std::max(0, r.y); y < std::min(img.height, r.y + r.h); ++y)
+        for (int x = std::max(0, r.x); x < std::min(img.width, r.x + r.w); ++x) {
+            hits += is(img.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(img.width) +
+                                  static_cast<std::size_t>(x)])
+                        ? 1
+                        : 0;
+            ++total;
+        }
+    return total ? static_cast<double>(hits) / static_cast<double>(total) : 0.0;
+}
+
+inline int Channel(std::uint32_t p, int shift) { return static_cast<int>((p >> shift) & 0xFF); }
+
+inline double OffColourShare(const Image& img, const Rect& r, std::uint32_t rgb) {
+    return Share(img, r, [rgb](std::uint32_t p) {
+        for (int shift = 0; shift <= 16; shift += 8)
+            if (std::abs(Channel(p, shift) - Channel(rgb, shift)) > kColourTolerance) return true;
+        return false;
+    });
+}
+
+inline Image Shoot(const std::string& name) {
+    const std::string path = OutDir() + "/" + TestName() + "." + name + ".png";
+    if (std::system(("import -window root " + path).c_str()) != 0) return {};
+    return LoadPng(path);
 }
 
 }  // namespace qv::e2e

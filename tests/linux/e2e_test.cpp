@@ -253,16 +253,7 @@ TEST_F(E2e, ASecondCopyPresentsTheFirstAndExitsWithMinusOne) {
 }
 
 TEST_F(E2e, ClosingThePanelEndsWithExitCodeZero) {
-    const Window panel = static_cast<Window>(Int(Now(), "panelWindow"));
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = panel;
-    ev.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
-    ev.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display_, panel, False, NoEventMask, &ev);
-    XSync(display_, False);
+    ClosePanel();
     EXPECT_EQ(WaitExit(pid_, 10s), kExitNormal);
     pid_ = 0;
 }

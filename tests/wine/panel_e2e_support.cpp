@@ -76,9 +76,13 @@ INPUT Wheel(int delta) {
 }  // namespace
 
 Screenshot CaptureScreen() {
+    return CaptureScreen(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+Screenshot CaptureScreen(const RECT& area) {
     Screenshot shot;
-    shot.width = GetSystemMetrics(SM_CXSCREEN);
-    shot.height = GetSystemMetrics(SM_CYSCREEN);
+    shot.width = area.right - area.left;
+    shot.height = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
@@ -92,7 +96,7 @@ Screenshot CaptureScreen() {
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap != nullptr && bits != nullptr) {
         HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
+        BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY);
         GdiFlush();
         const auto* p = static_cast<const std::uint32_t*>(bits);
         shot.pixels.assign(p, p + static_cast<std::size_t>(shot.width) * shot.height);
@@ -223,11 +227,15 @@ DWORD RunningProgram::CloseAndWait(DWORD timeoutMs) {
 }
 
 Screenshot RunningProgram::Capture() const {
+    return Capture(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+Screenshot RunningProgram::Capture(const RECT& area) const {
     Sleep(kCompositorLagMs);
-    Screenshot previous = CaptureScreen();
+    Screenshot previous = CaptureScreen(area);
     for (int i = 0; i < kStableTries; ++i) {
         Sleep(kStableIntervalMs);
-        Screenshot current = CaptureScreen();
+        Screenshot current = CaptureScreen(area);
         if (current.pixels == previous.pixels) return current;
         previous = std::move(current);
     }
@@ -241,10 +249,14 @@ RECT RunningProgram::PanelRect() const {
 }
 
 Screenshot RunningProgram::Background() const {
+    return Background(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+Screenshot RunningProgram::Background(const RECT& area) const {
     ShowWindow(overlay_, SW_HIDE);
-    Screenshot shot = Capture();
+    Screenshot shot = Capture(area);
     ShowWindow(overlay_, SW_SHOWNA);
-    Capture();
+    Capture(area);
     return shot;
 }
 

@@ -30,6 +30,8 @@ struct Screenshot {
 };
 
 Screenshot CaptureScreen();
+// `area` of the virtual screen (every monitor), its top-left corner at (0, 0).
+Screenshot CaptureScreen(const RECT& area);
 
 // Pixels that differ between two shots, outside `exclude` (the panel).
 long CountDifferent(const Screenshot& a, const Screenshot& b, const RECT& exclude);
@@ -79,12 +81,14 @@ public:
     // overlay after the program has presented it, so a shot taken at once
     // may still show the previous frame.
     Screenshot Capture() const;
+    Screenshot Capture(const RECT& area) const;
 
     // The panel's rectangle, which picture checks leave out.
     RECT PanelRect() const;
 
     // The desktop as it is with the overlay hidden.
     Screenshot Background() const;
+    Screenshot Background(const RECT& area) const;
 
 private:
     PROCESS_INFORMATION process_{};
