@@ -352,7 +352,7 @@ bool EdgeCells::Grouped(const Cluster& c, std::int32_t row, std::uint32_t* sums)
                 if (_mm_movemask_ps(_mm_and_ps(live, across)) != 0) return false;
                 if (_mm_movemask_ps(live) == 0) continue;
             }
-            const __m128i cellLo = _mm_cvttps_epi32(lo), cellHi = _mm_cvttps_epi32(hi);
+            const __m128i cellLo = TruncateToInt32(lo), cellHi = TruncateToInt32(hi);
             const __m128 inside = _mm_and_ps(_mm_cmpge_ps(lo, zero), _mm_cmplt_ps(hi, inCells));
             const __m128 narrow = _mm_and_ps(
                 inside, _mm_castsi128_ps(_mm_cmplt_epi32(_mm_sub_epi32(cellHi, cellLo), _mm_set1_epi32(2))));

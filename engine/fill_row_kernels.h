@@ -204,7 +204,7 @@ QV_ALWAYS_INLINE void AddLogsOfFour(std::uint32_t* cell, __m128 coverage, const 
     alignas(16) std::int32_t index[4];
     _mm_store_si128(
         reinterpret_cast<__m128i*>(index),
-        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, _mm_set1_ps(static_cast<float>(kCoverageSteps))),
+        TruncateToInt32(_mm_add_ps(_mm_mul_ps(coverage, _mm_set1_ps(static_cast<float>(kCoverageSteps))),
                                     _mm_set1_ps(0.5f))));
     const __m128i logs = _mm_setr_epi32(static_cast<int>(logOf[index[0]]), static_cast<int>(logOf[index[1]]),
                                         static_cast<int>(logOf[index[2]]), static_cast<int>(logOf[index[3]]));

@@ -180,7 +180,7 @@ inline Cluster* RowSpans::SidesRow(const Active& a, std::int32_t row, std::uint3
     const __m128 clamped = _mm_min_ps(_mm_max_ps(at, _mm_set1_ps(-1.0f)), _mm_set1_ps(w));
     _mm_storeu_si128(
         reinterpret_cast<__m128i*>(cell),
-        _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(clamped, _mm_set1_ps(1.0f))), _mm_set1_epi32(1)));
+        _mm_sub_epi32(TruncateToInt32(_mm_add_ps(clamped, _mm_set1_ps(1.0f))), _mm_set1_epi32(1)));
 #else
     for (int i = 0; i < 4; ++i) {
         b[i] = a.sideAt[i] + r * a.sidePerRow[i];
