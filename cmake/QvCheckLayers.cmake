@@ -127,9 +127,11 @@ function(qv_resolve includer header out)
 endfunction()
 
 # A platform-free file may include the standard library (names without an
-# extension) and the compiler's vector intrinsics, nothing else in <>.
+# extension) and the compiler's vector intrinsics (x86's *intrin.h and
+# WebAssembly's wasm_simd128.h), nothing else in <>.
 function(qv_check_angle includer header)
-  if(DEFINED qv_platform_free_${includer} AND header MATCHES "\\." AND NOT header MATCHES "intrin\\.h$")
+  if(DEFINED qv_platform_free_${includer} AND header MATCHES "\\."
+     AND NOT header MATCHES "intrin\\.h$" AND NOT header STREQUAL "wasm_simd128.h")
     qv_error("${includer} is platform-free but includes <${header}>")
   endif()
 endfunction()
